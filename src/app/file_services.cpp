@@ -13,13 +13,13 @@
 namespace {
 
 struct ListedFile {
-    FileNumber number;
-    HANDLE handle;
+  FileNumber number;
+  HANDLE handle;
 };
 
 struct ModeRights {
-    DWORD access;
-    DWORD disposition;
+  DWORD access;
+  DWORD disposition;
 };
 
 // Indexed by mode - 1.
@@ -49,128 +49,147 @@ FileNumber lastFileNumber = 0;
 // The name as the system takes it; nothing for an empty name, a zero byte inside it or bytes that
 // are not valid GBK, so that such a name never reaches some other file.
 std::optional<std::wstring> systemFileName(const Text& name) {
-    if (name.empty() || name.find('\0') != Text::npos) return std::nullopt;
-    return widenGbk(name);
+  if (name.empty() || name.find('\0') != Text::npos) return std::nullopt;
+  return widenGbk(name);
 }
 
 // Directory searches expand these in the last part of a name; a file name never holds them.
 bool hasWildcard(const std::wstring& name) {
-    const size_t lastPartStart = name.find_last_of(L"\\/:");
-    const size_t searchFrom = lastPartStart == std::wstring::npos ? 0 : lastPartStart + 1;
-    return name.find_first_of(L"*?<>\"", searchFrom) != std::wstring::npos;
+  const size_t lastPartStart = name.find_last_of(L"\\/:");
+  const size_t searchFrom = lastPartStart == std::wstring::npos ? 0 : lastPartStart + 1;
+  return name.find_first_of(L"*?<>\"", searchFrom) != std::wstring::npos;
 }
 
 HANDLE handleOf(FileNumber file) {
-    for (const ListedFile& open : openFiles) {
-        if (open.number == file) return open.handle;
-    }
-    return nullptr;
+  for (const ListedFile& open : openFiles) {
+    if (open.number == file) return open.handle;
+  }
+  return nullptr;
 }
 
 FileNumber nextFileNumber() {
-    do {
-        lastFileNumber = lastFileNumber == INT32_MAX ? 1 : lastFileNumber + 1;
-    } while (handleOf(lastFileNumber) != nullptr);
-    return lastFileNumber;
+  do {
+    lastFileNumber = lastFileNumber == INT32_MAX ? 1 : lastFileNumber + 1;
+  } while (handleOf(lastFileNumber) != nullptr);
+  return lastFileNumber;
 }
 
 bool moveTo(HANDLE handle, LONGLONG offset, DWORD origin) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = offset;
-    return SetFilePointerEx(handle, distance, nullptr, origin) != FALSE;
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  return SetFilePointerEx(handle, distance, nullptr, origin) != FALSE;
 }
 
 // False on a failed or short write; a block too long for one system write is refused unwritten.
 bool writeAll(HANDLE handle, const ByteBlock& block) {
-    if (block.empty()) return true;
-    if (block.size() > MAXDWORD) return false;
-    const DWORD length = static_cast<DWORD>(block.size());
-    DWORD written = 0;
-    return WriteFile(handle, block.data(), length, &written, nullptr) != FALSE && written == length;
+  if (block.empty()) return true;
+  if (block.size() > MAXDWORD) return false;
+  const DWORD length = static_cast<DWORD>(block.size());
+  DWORD written = 0;
+  return WriteFile(handle, block.data(), length, &written, nullptr) != FALSE && written == length;
+}
+
+// An exclusive open that meets another program's handle is tried again a few times, with growing
+// pauses of about a second in all: a virus scanner that looks at a freshly written file holds it
+// only for a moment. A lock that lasts still fails.
+HANDLE createFile(const std::wstring& name, DWORD access, DWORD share, DWORD disposition) {
+  static constexpr DWORD kRetryPausesMs[] = {15, 30, 60, 120, 240, 480};
+  HANDLE handle = CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  for (const DWORD pause : kRetryPausesMs) {
+    if (handle != INVALID_HANDLE_VALUE || share != 0) break;
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+    Sleep(pause);
+    handle = CreateFileW(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  return handle;
 }
 
 }  // namespace
 
 std::int32_t fileSize(const Text& name) {
-    const std::optional<std::wstring> wideName = systemFileName(name);
-    if (!wideName || hasWildcard(*wideName)) return -1;
-    WIN32_FIND_DATAW entry;
-    const HANDLE search = FindFirstFileW(wideName->c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return -1;
-    FindClose(search);
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;
-    return static_cast<std::int32_t>(entry.nFileSizeLow);
+  const std::optional<std::wstring> wideName = systemFileName(name);
+  if (!wideName || hasWildcard(*wideName)) return -1;
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW(wideName->c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return -1;
+  FindClose(search);
+  if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;
+  return static_cast<std::int32_t>(entry.nFileSizeLow);
 }
 
 bool deleteFile(const Text& name) {
-    const std::optional<std::wstring> wideName = systemFileName(name);
-    return wideName && DeleteFileW(wideName->c_str()) != FALSE;
+  const std::optional<std::wstring> wideName = systemFileName(name);
+  return wideName && DeleteFileW(wideName->c_str()) != FALSE;
 }
 
 FileNumber openFile(const Text& name, int mode, int sharing) {
-    if (mode < 1 || mode > 6 || sharing < 1 || sharing > 4) return 0;
-    const std::optional<std::wstring> wideName = systemFileName(name);
-    if (!wideName) return 0;
-    const ModeRights& rights = modeRights[mode - 1];
-    const HANDLE handle = CreateFileW(wideName->c_str(), rights.access, shareModes[sharing - 1], nullptr,
-                                      rights.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return 0;
-    const FileNumber number = nextFileNumber();
-    openFiles.push_back({number, handle});
-    return number;
+  if (mode < 1 || mode > 6 || sharing < 1 || sharing > 4) return 0;
+  const std::optional<std::wstring> wideName = systemFileName(name);
+  if (!wideName) return 0;
+  const ModeRights& rights = modeRights[mode - 1];
+  const HANDLE handle = createFile(*wideName, rights.access, shareModes[sharing - 1], rights.disposition);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  const FileNumber number = nextFileNumber();
+  openFiles.push_back({number, handle});
+  return number;
 }
 
 bool seekFromStart(FileNumber file, std::int32_t offset) {
-    const HANDLE handle = handleOf(file);
-    return handle != nullptr && offset >= 0 && moveTo(handle, offset, FILE_BEGIN);
+  const HANDLE handle = handleOf(file);
+  return handle != nullptr && offset >= 0 && moveTo(handle, offset, FILE_BEGIN);
 }
 
 bool seekToEnd(FileNumber file) {
-    const HANDLE handle = handleOf(file);
-    return handle != nullptr && moveTo(handle, 0, FILE_END);
+  const HANDLE handle = handleOf(file);
+  return handle != nullptr && moveTo(handle, 0, FILE_END);
 }
 
 // The buffer comes from malloc: a failed new would end the program, a missing buffer is a failed read.
 ByteBlock readBytes(FileNumber file, std::int32_t count) {
-    const HANDLE handle = handleOf(file);
-    if (handle == nullptr || count <= 0) return ByteBlock();
-    const std::unique_ptr<char, decltype(&std::free)> buffer(
-        static_cast<char*>(std::malloc(static_cast<size_t>(count))), &std::free);
-    DWORD bytesRead = 0;
-    if (!buffer || ReadFile(handle, buffer.get(), static_cast<DWORD>(count), &bytesRead, nullptr) == FALSE) {
-        moveTo(handle, 0, FILE_END);
-        return ByteBlock();
-    }
-    return ByteBlock(buffer.get(), bytesRead);
+  const HANDLE handle = handleOf(file);
+  if (handle == nullptr || count <= 0) return ByteBlock();
+  const std::unique_ptr<char, decltype(&std::free)> buffer(
+      static_cast<char*>(std::malloc(static_cast<size_t>(count))), &std::free);
+  DWORD bytesRead = 0;
+  if (!buffer || ReadFile(handle, buffer.get(), static_cast<DWORD>(count), &bytesRead, nullptr) == FALSE) {
+    moveTo(handle, 0, FILE_END);
+    return ByteBlock();
+  }
+  return ByteBlock(buffer.get(), bytesRead);
 }
 
 bool writeBytes(FileNumber file, const ByteBlock& block) {
-    const HANDLE handle = handleOf(file);
-    if (handle == nullptr) return false;
-    if (block.empty()) return true;
-    LARGE_INTEGER before;
-    if (SetFilePointerEx(handle, LARGE_INTEGER(), &before, FILE_CURRENT) == FALSE) return false;
-    if (writeAll(handle, block)) return true;
-    moveTo(handle, before.QuadPart, FILE_BEGIN);
-    return false;
+  const HANDLE handle = handleOf(file);
+  if (handle == nullptr) return false;
+  if (block.empty()) return true;
+  LARGE_INTEGER before;
+  if (SetFilePointerEx(handle, LARGE_INTEGER(), &before, FILE_CURRENT) == FALSE) return false;
+  if (writeAll(handle, block)) return true;
+  moveTo(handle, before.QuadPart, FILE_BEGIN);
+  return false;
 }
 
 bool writeWholeFile(const Text& name, const ByteBlock& block) {
-    const std::optional<std::wstring> wideName = systemFileName(name);
-    if (!wideName) return false;
-    const HANDLE handle =
-        CreateFileW(wideName->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const bool written = writeAll(handle, block);
-    const bool closed = CloseHandle(handle) != FALSE;
-    return written && closed;
+  const std::optional<std::wstring> wideName = systemFileName(name);
+  if (!wideName) return false;
+  const HANDLE handle = createFile(*wideName, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool written = writeAll(handle, block);
+  const bool closed = CloseHandle(handle) != FALSE;
+  return written && closed;
+}
+
+bool flushFile(FileNumber file) {
+  const HANDLE handle = handleOf(file);
+  return handle != nullptr && FlushFileBuffers(handle) != FALSE;
 }
 
 void closeAllFiles() {
-    for (const ListedFile& open : openFiles) CloseHandle(open.handle);
-    openFiles.clear();
+  for (const ListedFile& open : openFiles) CloseHandle(open.handle);
+  openFiles.clear();
 }
 
 ByteBlock zeroBytes(std::int32_t count) {
-    return count <= 0 ? ByteBlock() : ByteBlock(static_cast<size_t>(count), '\0');
+  return count <= 0 ? ByteBlock() : ByteBlock(static_cast<size_t>(count), '\0');
 }

@@ -15,7 +15,9 @@ bool deleteFile(const Text& name);
 // Modes: 1 read, 2 write, 3 read and write, each of an existing file; 4 create or truncate and write,
 // 5 create if missing and write, 6 create if missing and read and write.
 // Sharing: 1 others may read and write, 2 others may not read, 3 others may not write, 4 exclusive.
-// The file joins the open-files list at position 0; 0 when the system refuses or an argument is invalid.
+// The file joins the end of the open-files list with its position at 0; the result is 0 when the
+// system refuses (after a short retry of an exclusive open that meets another program) or an
+// argument is invalid.
 FileNumber openFile(const Text& name, int mode = 3, int sharing = 1);
 
 // Refuses a negative offset; a position past the end is allowed. False leaves the position as it was.
@@ -33,6 +35,10 @@ bool writeBytes(FileNumber file, const ByteBlock& block);
 
 // Creates or truncates the file, exclusively and for writing only, writes the block and closes it.
 bool writeWholeFile(const Text& name, const ByteBlock& block);
+
+// Writes the file's buffered data through to the disk; false when the number is not open or the
+// system fails it.
+bool flushFile(FileNumber file);
 
 // Closes every file of the open-files list in the order of opening; no file number stays valid.
 void closeAllFiles();

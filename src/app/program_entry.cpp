@@ -9,6 +9,9 @@
 #include "app/framework.h"
 #include "app/main_window.h"
 #include "app/runtime_error.h"
+#include "build/detect_build.h"
+#include "db/game_database.h"
+#include "patch/patch_install.h"
 
 namespace {
 
@@ -30,15 +33,14 @@ void enterProgramFolder() {
   SetCurrentDirectoryW(path.substr(0, driveRoot ? separator + 1 : separator).c_str());
 }
 
-void onCreate() {}
-
-void onInstallClick() {}
-
 }  // namespace
 
-void CreateDatabaseObject() {}
+void CreateDatabaseObject() { gameDatabase = new SqliteDB(); }
 
-void ExitHook() {}
+void ExitHook() {
+  delete gameDatabase;
+  gameDatabase = nullptr;
+}
 
 int ProgramEntry() {
   enterProgramFolder();
@@ -46,7 +48,7 @@ int ProgramEntry() {
   _fpreset();
   CreateDatabaseObject();
   registerExitHook(ExitHook);
-  if (!createMainWindow(onCreate, onInstallClick)) reportRuntimeError(Text("载入启动窗口失败"));
+  if (!createMainWindow(DetectBuild, PatchInstall)) reportRuntimeError(Text("载入启动窗口失败"));
   runEventLoop();
   return 0;
 }

@@ -1,0 +1,4 @@
+#include "db/game_database.h"
+
+SqliteDB* gameDatabase = nullptr;
+int correctedEdition = 0;

@@ -1,0 +1,60 @@
+#include "patch/journal_recovery.h"
+
+#include "app/file_services.h"
+#include "app/message_box.h"
+#include "build/build_table.h"
+#include "patch/write_journal.h"
+
+namespace {
+
+constexpr char kUnusableJournalMessage[] =
+    "发现上次中断的修复留下的日志文件qm.journal，但它已损坏或不属于当前游戏版本，本软件没有使用它，也没有改动游戏文件。"
+    "如果游戏无法正常运行，请验证游戏文件完整性或重新安装游戏，然后删除qm.journal。";
+constexpr char kRollbackFailedMessage[] =
+    "上次修复被意外中断，本次未能恢复游戏文件。请关闭游戏及其它可能占用游戏文件的软件后，再次开启本软件。";
+constexpr char kJournalCode[] = "错误代码:0*0E000013";
+
+void report(const Text& message) { showMessage(errorMessage(message, kJournalCode), kErrorIcon, Text("ERROR")); }
+
+bool belongsToActiveBuild(const JournalHeader& header) {
+  return header.slotOffset == ActiveBuild.slotOffset && header.slotLength == ActiveBuild.slotLength &&
+         header.assetSize == ActiveBuild.expectedAssetSize && fileSize(ActiveBuild.assetPath) == header.assetSize;
+}
+
+bool rollBack(const ByteBlock& original) {
+  const FileNumber asset = openFile(ActiveBuild.assetPath, 3, 4);
+  const auto offset = static_cast<std::int32_t>(ActiveBuild.slotOffset);
+  const bool restored = asset > 0 && seekFromStart(asset, offset) && writeBytes(asset, original) &&
+                        flushFile(asset) && seekFromStart(asset, offset) &&
+                        readBytes(asset, static_cast<std::int32_t>(original.size())) == original;
+  closeAllFiles();
+  return restored;
+}
+
+}  // namespace
+
+void RecoverInterruptedWriteBack() {
+  const std::int32_t journalSize = fileSize(kJournalFileName);
+  if (journalSize < 0) return;
+  if (journalSize == 0) {
+    deleteFile(kJournalFileName);
+    return;
+  }
+  const FileNumber file = openFile(kJournalFileName, 1, 4);
+  if (file <= 0) {
+    report(kRollbackFailedMessage);
+    return;
+  }
+  const ByteBlock bytes = readBytes(file, journalSize);
+  closeAllFiles();
+  const std::optional<Journal> journal = parseJournal(bytes);
+  if (!journal || !belongsToActiveBuild(journal->header)) {
+    report(kUnusableJournalMessage);
+    return;
+  }
+  if (!rollBack(journal->original)) {
+    report(kRollbackFailedMessage);
+    return;
+  }
+  deleteFile(kJournalFileName);
+}

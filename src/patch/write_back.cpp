@@ -1,0 +1,120 @@
+#include "patch/write_back.h"
+
+#include <cstdint>
+
+#include "app/file_services.h"
+#include "app/message_box.h"
+#include "build/build_table.h"
+#include "db/game_database.h"
+#include "patch/write_back_faults.h"
+#include "patch/write_journal.h"
+
+namespace {
+
+constexpr char kTooLargeMessage[] = "修改冗余数据过多，请重新切换为修正RV版后，再次修改。";
+constexpr char kTooLargeCode[] = "错误代码:0*0E000010";
+constexpr char kLeftUnchangedMessage[] =
+    "写入游戏文件失败，游戏文件保持原样，没有任何改动。请关闭可能占用游戏文件的其它软件后，再次开启本软件。";
+constexpr char kRestoreFailedMessage[] =
+    "写入游戏文件失败，且未能恢复原有数据。请使用游戏平台的“验证游戏文件完整性”功能修复，或重新安装游戏。";
+constexpr char kWriteFailedCode[] = "错误代码:0*0E000012";
+
+enum class CopyOutcome { copied, leftUnchanged, restoreFailed };
+
+// The file primitives take offsets and counts as the low 32 bits.
+std::int32_t low32(std::int64_t value) { return static_cast<std::int32_t>(value); }
+
+void reportError(const Text& message, const Text& codeLine) {
+  showMessage(errorMessage(message, codeLine), kErrorIcon, Text("ERROR"));
+}
+
+// Appends zero bytes to the cache file; true when it then has exactly the slot length.
+bool fillCache(std::int64_t difference) {
+  const FileNumber cache = openFile(kCacheFileName, 3, 4);
+  const bool filled = cache > 0 && seekToEnd(cache) && !writeBackFault(WriteBackStep::fillCache, cache) &&
+                      writeBytes(cache, zeroBytes(low32(difference)));
+  closeAllFiles();
+  return filled && fileSize(kCacheFileName) == ActiveBuild.slotLength;
+}
+
+// Reads slot length bytes from offset; false unless all of them were read.
+bool readSlotLength(FileNumber file, std::int64_t offset, ByteBlock& bytes, WriteBackStep step) {
+  if (!seekFromStart(file, low32(offset))) return false;
+  bytes = readBytes(file, low32(ActiveBuild.slotLength));
+  return !writeBackFault(step, file, bytes) && static_cast<std::int64_t>(bytes.size()) == ActiveBuild.slotLength;
+}
+
+bool writeJournal(const ByteBlock& original, const ByteBlock& image) {
+  const JournalHeader header{ActiveBuild.slotOffset, ActiveBuild.slotLength, ActiveBuild.expectedAssetSize,
+                             checksumOf(original), checksumOf(image)};
+  const FileNumber journal = openFile(kJournalFileName, 4, 4);
+  return journal > 0 && !writeBackFault(WriteBackStep::writeJournal, journal) &&
+         writeBytes(journal, makeJournal(header, original)) && flushFile(journal) &&
+         !writeBackFault(WriteBackStep::journalFlushed, journal);
+}
+
+bool writeSlot(FileNumber asset, const ByteBlock& bytes, WriteBackStep step) {
+  return seekFromStart(asset, low32(ActiveBuild.slotOffset)) && !writeBackFault(step, asset, bytes) &&
+         writeBytes(asset, bytes) && flushFile(asset);
+}
+
+bool slotHolds(FileNumber asset, const ByteBlock& expected) {
+  ByteBlock current;
+  return readSlotLength(asset, ActiveBuild.slotOffset, current, WriteBackStep::verifySlot) && current == expected;
+}
+
+// A journal that cannot be deleted is emptied: an empty journal is never rolled back.
+void retireJournal() {
+  if (!deleteFile(kJournalFileName)) writeWholeFile(kJournalFileName, ByteBlock());
+}
+
+CopyOutcome copyCacheOverSlot() {
+  const FileNumber cache = openFile(kCacheFileName, 3, 4);
+  const FileNumber asset = openFile(ActiveBuild.assetPath, 3, 4);
+  ByteBlock image;
+  ByteBlock original;
+  if (cache <= 0 || asset <= 0 || !readSlotLength(cache, 0, image, WriteBackStep::readImage) ||
+      !readSlotLength(asset, ActiveBuild.slotOffset, original, WriteBackStep::readOriginal) ||
+      !writeJournal(original, image)) {
+    closeAllFiles();
+    deleteFile(kJournalFileName);
+    return CopyOutcome::leftUnchanged;
+  }
+  CopyOutcome outcome = CopyOutcome::copied;
+  if (!writeSlot(asset, image, WriteBackStep::writeSlot) || !slotHolds(asset, image) ||
+      writeBackFault(WriteBackStep::slotWritten, asset)) {
+    const bool restored = writeSlot(asset, original, WriteBackStep::restoreSlot) && slotHolds(asset, original);
+    outcome = restored ? CopyOutcome::leftUnchanged : CopyOutcome::restoreFailed;
+  }
+  closeAllFiles();
+  if (outcome != CopyOutcome::restoreFailed) retireJournal();
+  return outcome;
+}
+
+}  // namespace
+
+void WriteBack() {
+  const std::int32_t size = fileSize(kCacheFileName);
+  const auto difference =
+      static_cast<std::int64_t>(static_cast<double>(ActiveBuild.slotLength) - static_cast<double>(size));
+  if (difference < 0) {
+    reportError(kTooLargeMessage, kTooLargeCode);
+    closeAllFiles();
+    return;
+  }
+  if (!fillCache(difference)) {
+    reportError(kLeftUnchangedMessage, kWriteFailedCode);
+    return;
+  }
+  switch (copyCacheOverSlot()) {
+    case CopyOutcome::copied:
+      showMessage("修正成功！", kNoIcon, Text("恭喜"));
+      break;
+    case CopyOutcome::leftUnchanged:
+      reportError(kLeftUnchangedMessage, kWriteFailedCode);
+      break;
+    case CopyOutcome::restoreFailed:
+      reportError(kRestoreFailedMessage, kWriteFailedCode);
+      break;
+  }
+}

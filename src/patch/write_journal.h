@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "app/text.h"
+
+// The rollback journal of the write-back: before the slot is overwritten its original bytes are
+// saved, behind a header that ties them to one build and asset size, and flushed. The journal is
+// deleted once the new slot is written and verified; a journal found at start is rolled back.
+constexpr char kJournalFileName[] = "qm.journal";
+
+struct JournalHeader {
+  std::int64_t slotOffset;
+  std::int64_t slotLength;
+  std::int64_t assetSize;
+  std::uint64_t originalChecksum;
+  std::uint64_t imageChecksum;
+};
+
+std::uint64_t checksumOf(const ByteBlock& bytes);
+
+// The whole journal file: the header, then the original slot bytes.
+ByteBlock makeJournal(const JournalHeader& header, const ByteBlock& original);
+
+struct Journal {
+  JournalHeader header;
+  ByteBlock original;
+};
+
+// The journal's contents when its framing and checksums are sound.
+std::optional<Journal> parseJournal(const ByteBlock& bytes);

@@ -1,0 +1,54 @@
+#include "write_back_fault_injection.h"
+
+#include <windows.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr std::array<const wchar_t*, 9> kStepNames = {
+    L"fillCache", L"readImage", L"readOriginal", L"writeJournal", L"journalFlushed",
+    L"writeSlot", L"verifySlot", L"slotWritten", L"restoreSlot",
+};
+
+std::optional<WriteBackStep> failingStep;
+
+std::optional<WriteBackStep> crashStep() {
+  wchar_t name[64];
+  const DWORD length = GetEnvironmentVariableW(L"QUESTFIX_CRASH_AT", name, 64);
+  if (length == 0 || length >= 64) return std::nullopt;
+  for (std::size_t i = 0; i < kStepNames.size(); ++i) {
+    if (std::wstring(name) == kStepNames[i]) return static_cast<WriteBackStep>(i);
+  }
+  return std::nullopt;
+}
+
+// A write that stops half-way, as a full disk or a lost device would leave it.
+void writeHalf(FileNumber file, const ByteBlock& data) {
+  if (file > 0 && !data.empty()) writeBytes(file, data.substr(0, data.size() / 2));
+}
+
+}  // namespace
+
+namespace faultinjection {
+
+void failAt(WriteBackStep step) { failingStep = step; }
+void clear() { failingStep.reset(); }
+
+}  // namespace faultinjection
+
+bool writeBackFault(WriteBackStep step, FileNumber file, const ByteBlock& data) {
+  if (crashStep() == step) {
+    if (step == WriteBackStep::writeSlot) {
+      writeHalf(file, data);
+      flushFile(file);
+    }
+    ExitProcess(3);
+  }
+  if (failingStep != step) return false;
+  failingStep.reset();
+  if (step == WriteBackStep::writeSlot) writeHalf(file, data);
+  return true;
+}
