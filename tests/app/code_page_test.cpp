@@ -1,6 +1,7 @@
 #include "app/code_page.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -42,6 +43,13 @@ TEST(CodePage, narrowGbkRefusesCharactersWithoutAnExactGbkForm) {
     SCOPED_TRACE(testing::PrintToString(wide));
     EXPECT_EQ(narrowGbk(wide), std::nullopt);
   }
+}
+
+// The suite runs each test exe under two system code pages; the conversions must not care which.
+TEST(CodePage, theTestBedRunsUnderTheSystemCodePageItNames) {
+  wchar_t expected[16] = L"";
+  if (GetEnvironmentVariableW(L"QUESTFIX_EXPECTED_ACP", expected, 16) == 0) GTEST_SKIP() << "run outside CTest";
+  EXPECT_EQ(GetACP(), std::wcstoul(expected, nullptr, 10));
 }
 
 }  // namespace
