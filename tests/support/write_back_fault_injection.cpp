@@ -4,6 +4,7 @@
 
 #include <array>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace {
@@ -13,7 +14,7 @@ constexpr std::array<const wchar_t*, 9> kStepNames = {
     L"writeSlot", L"verifySlot", L"slotWritten", L"restoreSlot",
 };
 
-std::optional<WriteBackStep> failingStep;
+std::set<WriteBackStep> failingSteps;
 
 std::optional<WriteBackStep> crashStep() {
   wchar_t name[64];
@@ -34,8 +35,8 @@ void writeHalf(FileNumber file, const ByteBlock& data) {
 
 namespace faultinjection {
 
-void failAt(WriteBackStep step) { failingStep = step; }
-void clear() { failingStep.reset(); }
+void failAt(WriteBackStep step) { failingSteps.insert(step); }
+void clear() { failingSteps.clear(); }
 
 }  // namespace faultinjection
 
@@ -47,8 +48,7 @@ bool writeBackFault(WriteBackStep step, FileNumber file, const ByteBlock& data) 
     }
     ExitProcess(3);
   }
-  if (failingStep != step) return false;
-  failingStep.reset();
+  if (failingSteps.erase(step) == 0) return false;
   if (step == WriteBackStep::writeSlot) writeHalf(file, data);
   return true;
 }
