@@ -22,6 +22,8 @@ struct Options {
     std::wstring cwd;
     std::wstring shots;
     std::wstring title = L"《Quillmarsh》冒险无任务BUG修复补丁";
+    // Each shot holds only the window it is about (main window or box), not the whole screen.
+    bool windowOnly = false;
 };
 
 // Writes UTF-8 bytes, so that a Linux terminal behind Wine shows the Chinese texts as they are.
@@ -76,8 +78,10 @@ void printWindow(const WindowInfo& window) {
               (control.visible ? L"" : L" hidden") + (control.enabled ? L" enabled" : L" disabled"));
 }
 
-void saveShot(const std::wstring& path) {
-    print((saveScreenshot(path) ? L"shot: " : L"shot failed: ") + path);
+void saveShot(const Options& options, const std::wstring& suffix, HWND window) {
+    const std::wstring path = options.shots + suffix;
+    const bool saved = saveScreenshot(path, options.windowOnly ? window : nullptr);
+    print((saved ? L"shot: " : L"shot failed: ") + path);
 }
 
 const ControlInfo* findButton(const WindowInfo& window) {
@@ -115,7 +119,7 @@ std::optional<Sight> answerBoxes(Process& tool, const Options& options, Sight si
     for (int count = 0; sight.box; ++count) {
         printBox(*sight.box);
         if (!shotTaken) {
-            saveShot(options.shots + L"-before.png");
+            saveShot(options, L"-before.png", sight.box->hwnd);
             shotTaken = true;
         }
         if (count == maxBoxesInARow || !tool.pressOk(*sight.box)) {
@@ -140,7 +144,7 @@ bool install(Process& tool, const Options& options, HWND mainWindow, const Contr
         return false;
     }
     printBox(*box);
-    saveShot(options.shots + L"-box.png");
+    saveShot(options, L"-box.png", box->hwnd);
     const std::wstring textWithBox = readText(button.hwnd);
     const bool enabledWithBox = IsWindowEnabled(button.hwnd);
     if (!tool.pressOk(*box)) {
@@ -156,7 +160,7 @@ bool install(Process& tool, const Options& options, HWND mainWindow, const Contr
         settleTimeoutMs);
     if (!IsWindow(mainWindow)) return true;
     printWindow(readWindow(mainWindow));
-    saveShot(options.shots + L"-after.png");
+    saveShot(options, L"-after.png", mainWindow);
     return true;
 }
 
@@ -202,7 +206,7 @@ int walk(const Options& options) {
         const HWND mainWindow = sight->window;
         const WindowInfo window = readWindow(mainWindow);
         printWindow(window);
-        if (!shotTaken) saveShot(options.shots + L"-before.png");
+        if (!shotTaken) saveShot(options, L"-before.png", mainWindow);
         const ControlInfo* button = findButton(window);
         const bool installed = !button || !button->enabled || install(tool, options, mainWindow, *button);
         completed = closeTool(tool, mainWindow) && installed;
@@ -223,20 +227,26 @@ int walk(const Options& options) {
 
 std::optional<Options> parseWalkOptions(int argc, wchar_t** argv) {
     Options options;
-    for (int i = 2; i + 1 < argc; i += 2) {
+    for (int i = 2; i < argc; ++i) {
         const std::wstring name = argv[i];
+        if (name == L"--window-only") {
+            options.windowOnly = true;
+            continue;
+        }
+        if (i + 1 == argc) return std::nullopt;
+        const std::wstring value = argv[++i];
         if (name == L"--exe")
-            options.exe = argv[i + 1];
+            options.exe = value;
         else if (name == L"--cwd")
-            options.cwd = argv[i + 1];
+            options.cwd = value;
         else if (name == L"--shots")
-            options.shots = argv[i + 1];
+            options.shots = value;
         else if (name == L"--title")
-            options.title = argv[i + 1];
+            options.title = value;
         else
             return std::nullopt;
     }
-    if (argc % 2 != 0 || options.exe.empty() || options.shots.empty()) return std::nullopt;
+    if (options.exe.empty() || options.shots.empty()) return std::nullopt;
     return options;
 }
 
@@ -246,7 +256,7 @@ int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
     const auto options = argc >= 2 && std::wstring(argv[1]) == L"walk" ? parseWalkOptions(argc, argv) : std::nullopt;
     if (!options) {
-        print(L"usage: ui_driver walk --exe PATH [--cwd DIR] --shots PREFIX [--title TITLE]");
+        print(L"usage: ui_driver walk [--window-only] --exe PATH [--cwd DIR] --shots PREFIX [--title TITLE]");
         return badUsage;
     }
     return walk(*options);
