@@ -105,6 +105,18 @@ HANDLE createFile(const std::wstring& name, DWORD access, DWORD share, DWORD dis
   return handle;
 }
 
+// Creates or truncates the file exclusively, writes the block, optionally flushes it to the disk,
+// and closes it; true only when every step succeeded.
+bool writeFileWhole(const Text& name, const ByteBlock& block, bool flush) {
+  const std::optional<std::wstring> wideName = systemFileName(name);
+  if (!wideName) return false;
+  const HANDLE handle = createFile(*wideName, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool written = writeAll(handle, block) && (!flush || FlushFileBuffers(handle) != FALSE);
+  const bool closed = CloseHandle(handle) != FALSE;
+  return written && closed;
+}
+
 }  // namespace
 
 std::int32_t fileSize(const Text& name) {
@@ -170,14 +182,15 @@ bool writeBytes(FileNumber file, const ByteBlock& block) {
   return false;
 }
 
-bool writeWholeFile(const Text& name, const ByteBlock& block) {
-  const std::optional<std::wstring> wideName = systemFileName(name);
-  if (!wideName) return false;
-  const HANDLE handle = createFile(*wideName, GENERIC_WRITE, 0, CREATE_ALWAYS);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool written = writeAll(handle, block);
-  const bool closed = CloseHandle(handle) != FALSE;
-  return written && closed;
+bool writeWholeFile(const Text& name, const ByteBlock& block) { return writeFileWhole(name, block, false); }
+
+bool writeWholeFileDurably(const Text& name, const ByteBlock& block) { return writeFileWhole(name, block, true); }
+
+bool renameFile(const Text& from, const Text& to) {
+  const std::optional<std::wstring> wideFrom = systemFileName(from);
+  const std::optional<std::wstring> wideTo = systemFileName(to);
+  return wideFrom && wideTo &&
+         MoveFileExW(wideFrom->c_str(), wideTo->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 bool flushFile(FileNumber file) {

@@ -34,6 +34,7 @@ bool rollBack(const ByteBlock& original) {
 }  // namespace
 
 void RecoverInterruptedWriteBack() {
+  deleteFile(kUnfinishedJournalFileName);
   const std::int32_t journalSize = fileSize(kJournalFileName);
   if (journalSize < 0) return;
   if (journalSize == 0) {

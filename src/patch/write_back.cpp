@@ -47,10 +47,9 @@ bool readSlotLength(FileNumber file, std::int64_t offset, ByteBlock& bytes, Writ
 bool writeJournal(const ByteBlock& original, const ByteBlock& image) {
   const JournalHeader header{ActiveBuild.slotOffset, ActiveBuild.slotLength, ActiveBuild.expectedAssetSize,
                              checksumOf(original), checksumOf(image)};
-  const FileNumber journal = openFile(kJournalFileName, 4, 4);
-  return journal > 0 && !writeBackFault(WriteBackStep::writeJournal, journal) &&
-         writeBytes(journal, makeJournal(header, original)) && flushFile(journal) &&
-         !writeBackFault(WriteBackStep::journalFlushed, journal);
+  return !writeBackFault(WriteBackStep::writeJournal) &&
+         writeWholeFileDurably(kUnfinishedJournalFileName, makeJournal(header, original)) &&
+         renameFile(kUnfinishedJournalFileName, kJournalFileName) && !writeBackFault(WriteBackStep::journalFlushed);
 }
 
 bool writeSlot(FileNumber asset, const ByteBlock& bytes, WriteBackStep step) {
@@ -77,6 +76,7 @@ CopyOutcome copyCacheOverSlot() {
       !readSlotLength(asset, ActiveBuild.slotOffset, original, WriteBackStep::readOriginal) ||
       !writeJournal(original, image)) {
     closeAllFiles();
+    deleteFile(kUnfinishedJournalFileName);
     deleteFile(kJournalFileName);
     return CopyOutcome::leftUnchanged;
   }

@@ -9,6 +9,10 @@
 // deleted once the new slot is written and verified; a journal found at start is rolled back.
 constexpr char kJournalFileName[] = "qm.journal";
 
+// The journal is written and flushed under this name first and then renamed, so that a journal
+// that was cut short never carries the journal's name.
+constexpr char kUnfinishedJournalFileName[] = "qm.journal.tmp";
+
 struct JournalHeader {
   std::int64_t slotOffset;
   std::int64_t slotLength;

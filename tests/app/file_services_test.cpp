@@ -408,13 +408,34 @@ TEST_F(FileServices, writeWholeFileLeavesExactlyTheBlock) {
       {"emptied.bin", "0123", ByteBlock()},
       {"created-empty.bin", std::nullopt, ByteBlock()},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.leaf);
-    if (c.before) putFile(path(c.leaf), *c.before);
-    EXPECT_TRUE(writeWholeFile(name(c.leaf), c.block));
-    EXPECT_EQ(contentOf(path(c.leaf)), c.block);
-    EXPECT_TRUE(othersCanOpen(path(c.leaf), GENERIC_READ | GENERIC_WRITE, 0)) << "the file was left open";
+  for (const auto write : {writeWholeFile, writeWholeFileDurably}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.leaf);
+      if (c.before) putFile(path(c.leaf), *c.before);
+      EXPECT_TRUE(write(name(c.leaf), c.block));
+      EXPECT_EQ(contentOf(path(c.leaf)), c.block);
+      EXPECT_TRUE(othersCanOpen(path(c.leaf), GENERIC_READ | GENERIC_WRITE, 0)) << "the file was left open";
+      DeleteFileW(path(c.leaf).c_str());
+    }
   }
+}
+
+TEST_F(FileServices, renameFileReplacesTheTargetButNotAFileInUse) {
+  putFile(path("from.bin"), "new");
+  putFile(path("to.bin"), "old");
+  EXPECT_TRUE(renameFile(name("from.bin"), name("to.bin")));
+  EXPECT_FALSE(exists(path("from.bin")));
+  EXPECT_EQ(contentOf(path("to.bin")), "new");
+
+  putFile(path("from.bin"), "newer");
+  {
+    OtherHandle holder(path("to.bin"), GENERIC_READ, 0);
+    ASSERT_TRUE(holder.opened());
+    EXPECT_FALSE(renameFile(name("from.bin"), name("to.bin")));
+  }
+  EXPECT_EQ(contentOf(path("to.bin")), "new");
+  EXPECT_FALSE(renameFile(name("missing.bin"), name("to.bin")));
+  EXPECT_EQ(contentOf(path("to.bin")), "new");
 }
 
 TEST_F(FileServices, writeWholeFileRefusesAFileInUseAndLeavesItAlone) {

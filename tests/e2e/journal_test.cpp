@@ -278,15 +278,18 @@ TEST(JournalRecovery, aDamagedOrForeignJournalIsNeverAppliedAndIsReported) {
   }
 }
 
-TEST(JournalRecovery, anEmptyJournalIsDeletedSilently) {
-  GameFolder game;
-  const std::string original = fixture::readSlot(game.path(), 1);
-  ASSERT_TRUE(testfiles::writeWholeFile(game.file(kJournal), ""));
-  const auto start = startCleanly(game);
-  ASSERT_TRUE(start) << "the window shows with no box";
-  EXPECT_EQ(start->shown.status, L"未修正");
-  EXPECT_FALSE(testfiles::fileExists(game.file(kJournal)));
-  EXPECT_TRUE(fixture::readSlot(game.path(), 1) == original);
+TEST(JournalRecovery, anEmptyJournalOrOneCutShortWhileWrittenIsDeletedSilently) {
+  for (const wchar_t* leftover : {kJournal, L"qm.journal.tmp"}) {
+    GameFolder game;
+    const std::string original = fixture::readSlot(game.path(), 1);
+    const std::string content = leftover == kJournal ? "" : "QFJOURN1 cut short";
+    ASSERT_TRUE(testfiles::writeWholeFile(game.file(leftover), content));
+    const auto start = startCleanly(game);
+    ASSERT_TRUE(start) << "the window shows with no box";
+    EXPECT_EQ(start->shown.status, L"未修正");
+    EXPECT_FALSE(testfiles::fileExists(game.file(leftover)));
+    EXPECT_TRUE(fixture::readSlot(game.path(), 1) == original);
+  }
 }
 
 TEST(TransientLocks, aFileHeldForAMomentIsOpenedAfterTheRetry) {
