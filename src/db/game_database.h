@@ -10,3 +10,7 @@ extern int correctedEdition;
 
 // The cache file that holds the extracted database slot, beside the program.
 constexpr char kCacheFileName[] = "qm.bin";
+
+// The files in which SQLite keeps the unfinished changes of the cache file. Left behind by an
+// interrupted run, SQLite would replay them into the next cache file.
+constexpr const char* kCacheJournalFileNames[] = {"qm.bin-journal", "qm.bin-wal", "qm.bin-shm"};

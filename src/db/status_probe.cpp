@@ -59,16 +59,32 @@ void showFixState(const TextGrid& grid) {
   }
 }
 
+// Deletes SQLite's journal files of an earlier cache file; true when none is left.
+bool removeCacheJournals() {
+  bool removed = true;
+  for (const char* name : kCacheJournalFileNames) {
+    deleteFile(name);
+    removed = removed && fileSize(name) < 0;
+  }
+  return removed;
+}
+
+// Copies the database slot of the open asset file into the cache file.
+bool extractSlot(FileNumber asset) {
+  seekFromStart(asset, static_cast<std::int32_t>(ActiveBuild.slotOffset));
+  return writeWholeFile(kCacheFileName, readBytes(asset, static_cast<std::int32_t>(ActiveBuild.slotLength)));
+}
+
 }  // namespace
 
 void StatusProbe() {
   TextGrid statusGrid;
   bool cacheWritten = false;
   deleteFile(kCacheFileName);
+  const bool journalsRemoved = removeCacheJournals();
   const FileNumber fileNumber = openFile(ActiveBuild.assetPath, 3, 4);
   if (fileNumber > 0) {
-    seekFromStart(fileNumber, static_cast<std::int32_t>(ActiveBuild.slotOffset));
-    cacheWritten = writeWholeFile(kCacheFileName, readBytes(fileNumber, static_cast<std::int32_t>(ActiveBuild.slotLength)));
+    cacheWritten = journalsRemoved && extractSlot(fileNumber);
     closeAllFiles();
     gameDatabase->openDatabase(kCacheFileName);
     statusGrid = gameDatabase->readTable("translation", false);
