@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,14 +104,15 @@ HANDLE createFile(const std::wstring& name, DWORD access, DWORD share, DWORD dis
   return handle;
 }
 
-// Creates or truncates the file exclusively, writes the block, optionally flushes it to the disk,
+// Creates or truncates the file exclusively, writes the blocks, optionally flushes it to the disk,
 // and closes it; true only when every step succeeded.
-bool writeFileWhole(const Text& name, const ByteBlock& block, bool flush) {
+bool writeFileWhole(const Text& name, const ByteBlock& block, const ByteBlock& more, bool flush) {
   const std::optional<std::wstring> wideName = systemFileName(name);
   if (!wideName) return false;
   const HANDLE handle = createFile(*wideName, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool written = writeAll(handle, block) && (!flush || FlushFileBuffers(handle) != FALSE);
+  const bool written =
+      writeAll(handle, block) && writeAll(handle, more) && (!flush || FlushFileBuffers(handle) != FALSE);
   const bool closed = CloseHandle(handle) != FALSE;
   return written && closed;
 }
@@ -157,18 +157,25 @@ bool seekToEnd(FileNumber file) {
   return handle != nullptr && moveTo(handle, 0, FILE_END);
 }
 
-// The buffer comes from malloc: a failed new would end the program, a missing buffer is a failed read.
+// A block that cannot be had is a failed read, not the end of the program: the memory is tried
+// with malloc first (a failed new would end the program), then the block is read in place.
 ByteBlock readBytes(FileNumber file, std::int32_t count) {
   const HANDLE handle = handleOf(file);
   if (handle == nullptr || count <= 0) return ByteBlock();
-  const std::unique_ptr<char, decltype(&std::free)> buffer(
-      static_cast<char*>(std::malloc(static_cast<size_t>(count))), &std::free);
-  DWORD bytesRead = 0;
-  if (!buffer || ReadFile(handle, buffer.get(), static_cast<DWORD>(count), &bytesRead, nullptr) == FALSE) {
+  void* probe = std::malloc(static_cast<size_t>(count));
+  if (!probe) {
     moveTo(handle, 0, FILE_END);
     return ByteBlock();
   }
-  return ByteBlock(buffer.get(), bytesRead);
+  std::free(probe);
+  ByteBlock block(static_cast<size_t>(count), '\0');
+  DWORD bytesRead = 0;
+  if (ReadFile(handle, block.data(), static_cast<DWORD>(count), &bytesRead, nullptr) == FALSE) {
+    moveTo(handle, 0, FILE_END);
+    return ByteBlock();
+  }
+  block.resize(bytesRead);
+  return block;
 }
 
 bool writeBytes(FileNumber file, const ByteBlock& block) {
@@ -182,9 +189,11 @@ bool writeBytes(FileNumber file, const ByteBlock& block) {
   return false;
 }
 
-bool writeWholeFile(const Text& name, const ByteBlock& block) { return writeFileWhole(name, block, false); }
+bool writeWholeFile(const Text& name, const ByteBlock& block) { return writeFileWhole(name, block, ByteBlock(), false); }
 
-bool writeWholeFileDurably(const Text& name, const ByteBlock& block) { return writeFileWhole(name, block, true); }
+bool writeWholeFileDurably(const Text& name, const ByteBlock& first, const ByteBlock& second) {
+  return writeFileWhole(name, first, second, true);
+}
 
 bool renameFile(const Text& from, const Text& to) {
   const std::optional<std::wstring> wideFrom = systemFileName(from);

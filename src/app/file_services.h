@@ -36,8 +36,9 @@ bool writeBytes(FileNumber file, const ByteBlock& block);
 // Creates or truncates the file, exclusively and for writing only, writes the block and closes it.
 bool writeWholeFile(const Text& name, const ByteBlock& block);
 
-// writeWholeFile that also flushes the file to the disk before closing it.
-bool writeWholeFileDurably(const Text& name, const ByteBlock& block);
+// writeWholeFile of two blocks, one after the other, that also flushes the file to the disk before
+// closing it.
+bool writeWholeFileDurably(const Text& name, const ByteBlock& first, const ByteBlock& second);
 
 // Renames a file, replacing a file of the new name, and returns once the change is on the disk.
 bool renameFile(const Text& from, const Text& to);

@@ -54,9 +54,18 @@ std::optional<std::wstring> decodeUtf8(const std::string& text) {
   return units;
 }
 
+// ASCII is the same in GBK and in UTF-8, so such a text needs no conversion.
+bool isAscii(const std::string& text) {
+  for (const char byte : text) {
+    if (static_cast<unsigned char>(byte) >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> ansiToUtf8(const Text& text) {
+  if (isAscii(text)) return untilZeroByte(text);
   const std::optional<std::wstring> wide = widenGbk(untilZeroByte(text));
   if (!wide) return std::nullopt;
   std::string utf8;
@@ -66,6 +75,7 @@ std::optional<std::string> ansiToUtf8(const Text& text) {
 }
 
 std::optional<Text> utf8ToAnsi(const std::string& text) {
+  if (isAscii(text)) return untilZeroByte(text);
   const std::optional<std::wstring> wide = decodeUtf8(untilZeroByte(text));
   if (!wide) return std::nullopt;
   return narrowGbk(wide->substr(0, wide->find(L'\0')));

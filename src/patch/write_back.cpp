@@ -1,5 +1,6 @@
 #include "patch/write_back.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "app/file_services.h"
@@ -48,7 +49,7 @@ bool writeJournal(const ByteBlock& original, const ByteBlock& image) {
   const JournalHeader header{ActiveBuild.slotOffset, ActiveBuild.slotLength, ActiveBuild.expectedAssetSize,
                              checksumOf(original), checksumOf(image)};
   return !writeBackFault(WriteBackStep::writeJournal) &&
-         writeWholeFileDurably(kUnfinishedJournalFileName, makeJournal(header, original)) &&
+         writeWholeFileDurably(kUnfinishedJournalFileName, journalHeader(header), original) &&
          renameFile(kUnfinishedJournalFileName, kJournalFileName) && !writeBackFault(WriteBackStep::journalFlushed);
 }
 
@@ -57,9 +58,21 @@ bool writeSlot(FileNumber asset, const ByteBlock& bytes, WriteBackStep step) {
          writeBytes(asset, bytes) && flushFile(asset);
 }
 
+// Reads the slot back piece by piece and compares it with what it should hold.
 bool slotHolds(FileNumber asset, const ByteBlock& expected) {
-  ByteBlock current;
-  return readSlotLength(asset, ActiveBuild.slotOffset, current, WriteBackStep::verifySlot) && current == expected;
+  constexpr std::size_t kPieceLength = 64 * 1024;
+  if (!seekFromStart(asset, low32(ActiveBuild.slotOffset)) ||
+      static_cast<std::int64_t>(expected.size()) != ActiveBuild.slotLength) {
+    return false;
+  }
+  for (std::size_t at = 0; at < expected.size(); at += kPieceLength) {
+    const std::size_t length = std::min(kPieceLength, expected.size() - at);
+    const ByteBlock piece = readBytes(asset, static_cast<std::int32_t>(length));
+    if (writeBackFault(WriteBackStep::verifySlot, asset, piece) || expected.compare(at, length, piece) != 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // A journal that cannot be deleted is emptied: an empty journal is never rolled back.

@@ -30,7 +30,7 @@ std::uint64_t checksumOf(const ByteBlock& bytes) {
   return hash;
 }
 
-ByteBlock makeJournal(const JournalHeader& header, const ByteBlock& original) {
+ByteBlock journalHeader(const JournalHeader& header) {
   ByteBlock journal(kMagic, sizeof kMagic);
   appendField(journal, static_cast<std::uint64_t>(header.slotOffset));
   appendField(journal, static_cast<std::uint64_t>(header.slotLength));
@@ -38,7 +38,6 @@ ByteBlock makeJournal(const JournalHeader& header, const ByteBlock& original) {
   appendField(journal, header.originalChecksum);
   appendField(journal, header.imageChecksum);
   appendField(journal, checksumOf(journal));
-  journal += original;
   return journal;
 }
 

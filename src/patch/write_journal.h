@@ -23,8 +23,8 @@ struct JournalHeader {
 
 std::uint64_t checksumOf(const ByteBlock& bytes);
 
-// The whole journal file: the header, then the original slot bytes.
-ByteBlock makeJournal(const JournalHeader& header, const ByteBlock& original);
+// The journal's header; the journal file is the header followed by the original slot bytes.
+ByteBlock journalHeader(const JournalHeader& header);
 
 struct Journal {
   JournalHeader header;

@@ -1,6 +1,8 @@
 #include "app/file_services.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <windows.h>
 #include <winioctl.h>
 
@@ -408,7 +410,12 @@ TEST_F(FileServices, writeWholeFileLeavesExactlyTheBlock) {
       {"emptied.bin", "0123", ByteBlock()},
       {"created-empty.bin", std::nullopt, ByteBlock()},
   };
-  for (const auto write : {writeWholeFile, writeWholeFileDurably}) {
+  const auto writeInTwoBlocksDurably = [](const Text& fileName, const ByteBlock& block) {
+    return writeWholeFileDurably(fileName, block.substr(0, block.size() / 2), block.substr(block.size() / 2));
+  };
+  for (const std::function<bool(const Text&, const ByteBlock&)>& write :
+       {std::function<bool(const Text&, const ByteBlock&)>(writeWholeFile),
+        std::function<bool(const Text&, const ByteBlock&)>(writeInTwoBlocksDurably)}) {
     for (const auto& c : cases) {
       SCOPED_TRACE(c.leaf);
       if (c.before) putFile(path(c.leaf), *c.before);
