@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/file_services.h"
+#include "app/label.h"
 #include "app/main_window.h"
 
 namespace {
@@ -22,6 +23,7 @@ bool isCloseKey(const MSG& message) {
 
 [[noreturn]] void endProcess(UINT exitCode) {
   closeAllFiles();
+  releaseLabelFont();
   ExitProcess(exitCode);
 }
 
