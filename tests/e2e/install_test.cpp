@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "box_texts.h"
 #include "e2e_support.h"
 #include "patch/patch_scripts.h"
 
@@ -14,18 +15,6 @@ namespace {
 using e2e::GameFolder;
 using fixture::Defect;
 using fixture::Edition;
-
-constexpr wchar_t kSuccessText[] = L"修正成功！";
-constexpr wchar_t kTooLargeText[] =
-    L"修改冗余数据过多，请重新切换为修正RV版后，再次修改。\r\n\r\n错误代码:0*0E000010";
-constexpr wchar_t kScriptFailedText[] =
-    L"补丁无法应用到当前游戏的数据上，游戏文件没有任何改动。\r\n\r\n错误代码:0*0E000011";
-constexpr wchar_t kLeftUnchangedText[] =
-    L"写入游戏文件失败，游戏文件保持原样，没有任何改动。请关闭可能占用游戏文件的其它软件后，再次开启本软件。"
-    L"\r\n\r\n错误代码:0*0E000012";
-constexpr wchar_t kAssetNotOpenedText[] =
-    L"请将该软件放置在游戏路径下，且关闭可能占用进程的其它软件后，再次开启本软件。\r\n\r\n错误代码:0*0E000015";
-constexpr wchar_t kCacheNotOpenedText[] = L"打开缓存文件失败，请确认占用线程的其它软件已关闭！";
 
 constexpr COLORREF kGreen = RGB(0, 128, 0);
 constexpr char kOfficialRowsQuery[] =
@@ -134,7 +123,7 @@ TEST(PatchInstall, installsTheFixOnEveryBuildAndEdition) {
       auto clicked = startAndInstall(game);
       ASSERT_TRUE(clicked);
       EXPECT_EQ(clicked->box.caption, L"恭喜");
-      EXPECT_EQ(clicked->box.text, kSuccessText);
+      EXPECT_EQ(clicked->box.text, boxtexts::kSuccessText);
       EXPECT_FALSE(clicked->box.hasIcon);
       clicked->running.process.pressOk(clicked->box);
       e2e::Running& running = clicked->running;
@@ -190,8 +179,8 @@ TEST(PatchInstall, aPatchThatCannotBeWrittenLeavesTheAssetAsItWas) {
     const wchar_t* text;
   };
   const Case cases[] = {
-      {Defect::oversizedAfterPatch, kTooLargeText},
-      {Defect::noMissionTable, kScriptFailedText},
+      {Defect::oversizedAfterPatch, boxtexts::kTooLargeText},
+      {Defect::noMissionTable, boxtexts::kScriptFailedText},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "defect " << static_cast<int>(c.defect));
@@ -224,7 +213,7 @@ TEST(PatchInstall, aMissingCacheFileAtTheClickIsReportedWithoutAProbe) {
   auto box = running->process.waitForMessageBox(e2e::kWaitMs);
   ASSERT_TRUE(box);
   EXPECT_EQ(box->caption, L"信息：");
-  EXPECT_EQ(box->text, kCacheNotOpenedText);
+  EXPECT_EQ(box->text, boxtexts::kCacheNotOpenedText);
   EXPECT_FALSE(box->hasIcon);
   running->process.pressOk(*box);
   EXPECT_TRUE(running->process.waitUntil([&] { return shownNow(*running).buttonEnabled; }, e2e::kWaitMs));
@@ -247,13 +236,13 @@ TEST(PatchInstall, anAssetFileHeldAtTheClickIsLeftAsItWasAndTheProbeReportsIt) {
   auto writeBox = running->process.waitForMessageBox(e2e::kWaitMs);
   ASSERT_TRUE(writeBox);
   EXPECT_EQ(writeBox->caption, L"ERROR");
-  EXPECT_EQ(writeBox->text, kLeftUnchangedText);
+  EXPECT_EQ(writeBox->text, boxtexts::kLeftUnchangedText);
   EXPECT_TRUE(writeBox->iconIsError);
   running->process.pressOk(*writeBox);
   auto probeBox = running->process.waitForMessageBox(e2e::kWaitMs);
   ASSERT_TRUE(probeBox);
   EXPECT_EQ(probeBox->caption, L"ERROR");
-  EXPECT_EQ(probeBox->text, kAssetNotOpenedText);
+  EXPECT_EQ(probeBox->text, boxtexts::kAssetNotOpenedText);
   running->process.pressOk(*probeBox);
   EXPECT_EQ(running->process.waitForExit(e2e::kWaitMs), std::optional<DWORD>(0));
   CloseHandle(held);

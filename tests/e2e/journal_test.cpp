@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "box_texts.h"
 #include "e2e_support.h"
 
 namespace {
@@ -17,14 +18,6 @@ using fixture::Edition;
 constexpr wchar_t kJournal[] = L"qm.journal";
 constexpr wchar_t kFaultyExe[] = L"QuestFixWithFaults.exe";
 constexpr DWORD kCrashExitCode = 3;
-
-constexpr wchar_t kUnusableJournalText[] =
-    L"发现上次中断的修复留下的日志文件qm.journal，但它已损坏或不属于当前游戏版本，本软件没有使用它，也没有改动游戏文件。"
-    L"如果游戏无法正常运行，请验证游戏文件完整性或重新安装游戏，然后删除qm.journal。\r\n\r\n错误代码:0*0E000013";
-constexpr wchar_t kAssetNotOpenedText[] =
-    L"请将该软件放置在游戏路径下，且关闭可能占用进程的其它软件后，再次开启本软件。\r\n\r\n错误代码:0*0E000015";
-constexpr wchar_t kCacheNotWrittenText[] =
-    L"缓存文件正在被占用，请关闭杀毒软件或者其它读写进程，再次开启本软件。\r\n\r\n错误代码:0*0E000014";
 
 // Layout of the journal's header: a tag of 8 bytes, then little-endian 64-bit fields.
 constexpr std::size_t kSlotOffsetField = 8;
@@ -267,7 +260,7 @@ TEST(JournalRecovery, aDamagedOrForeignJournalIsNeverAppliedAndIsReported) {
     const auto start = startWithBox(game);
     ASSERT_TRUE(start);
     EXPECT_EQ(start->box.caption, L"ERROR");
-    EXPECT_EQ(start->box.text, kUnusableJournalText);
+    EXPECT_EQ(start->box.text, boxtexts::kUnusableJournalText);
     EXPECT_TRUE(start->box.iconIsError);
     EXPECT_TRUE(start->windowShownAfterOk);
     EXPECT_EQ(start->shown.status, L"未修正");
@@ -325,8 +318,8 @@ TEST(TransientLocks, aFileHeldForTheWholeRunStillGivesItsBoxAfterAboutASecond) {
     const wchar_t* text;
   };
   const Case cases[] = {
-      {L"QM_Client_Data\\resources.assets", 0, kAssetNotOpenedText},
-      {L"qm.bin", FILE_SHARE_READ, kCacheNotWrittenText},
+      {L"QM_Client_Data\\resources.assets", 0, boxtexts::kAssetNotOpenedText},
+      {L"qm.bin", FILE_SHARE_READ, boxtexts::kCacheNotWrittenText},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(c.name)));

@@ -1,6 +1,7 @@
 // Build detection and the status probe of the real exe on generated game folders.
 #include <gtest/gtest.h>
 
+#include "box_texts.h"
 #include "e2e_support.h"
 
 namespace {
@@ -8,17 +9,6 @@ namespace {
 using e2e::GameFolder;
 using fixture::Defect;
 using fixture::Edition;
-
-constexpr wchar_t kUnknownBuildText[] =
-    L"读取失败，请确保您当前游戏版本为0.750版本以上，或者游戏处于关闭状态，且本工具放置于游戏路径下。";
-constexpr wchar_t kAssetNotOpenedText[] =
-    L"请将该软件放置在游戏路径下，且关闭可能占用进程的其它软件后，再次开启本软件。\r\n\r\n错误代码:0*0E000015";
-constexpr wchar_t kCacheNotWrittenText[] =
-    L"缓存文件正在被占用，请关闭杀毒软件或者其它读写进程，再次开启本软件。\r\n\r\n错误代码:0*0E000014";
-constexpr wchar_t kRuntimeError1Text[] =
-    L"运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n";
-constexpr wchar_t kRuntimeError3Text[] =
-    L"运行时出错!\r\n\r\n错误代码：3\r\n\r\n错误信息：引用数组成员时维数不为1且不等于该数组目前所具有的维数\r\n";
 
 // Starts the exe, expects one box before the window is ever shown, presses OK and expects the end.
 struct BoxRun {
@@ -70,7 +60,7 @@ TEST(BuildDetection, anUnknownSizeOrNoAssetFileShowsTheErrorBoxAndEndsUnseen) {
       const auto run = runToBox(game.exe());
       ASSERT_TRUE(run);
       EXPECT_EQ(run->box.caption, L"ERROR");
-      EXPECT_EQ(run->box.text, kUnknownBuildText);
+      EXPECT_EQ(run->box.text, boxtexts::kUnknownBuildText);
       EXPECT_TRUE(run->box.iconIsError);
       EXPECT_EQ(run->shownBehind.distribution, L"（Steam）");
       EXPECT_EQ(run->shownBehind.version, L"0.752");
@@ -124,7 +114,7 @@ TEST(StatusProbe, anAssetFileHeldByAnotherProgramGivesTheBoxOf0E000015) {
   CloseHandle(held);
   ASSERT_TRUE(run);
   EXPECT_EQ(run->box.caption, L"ERROR");
-  EXPECT_EQ(run->box.text, kAssetNotOpenedText);
+  EXPECT_EQ(run->box.text, boxtexts::kAssetNotOpenedText);
   EXPECT_TRUE(run->box.iconIsError);
   EXPECT_TRUE(run->shownBehind.buttonEnabled);
   EXPECT_EQ(run->exitCode, std::optional<DWORD>(0));
@@ -141,7 +131,7 @@ TEST(StatusProbe, aCacheFileHeldByAReaderShowsItsOldStateThenTheBoxOf0E000014) {
   const auto run = runToBox(game.exe());
   CloseHandle(held);
   ASSERT_TRUE(run);
-  EXPECT_EQ(run->box.text, kCacheNotWrittenText);
+  EXPECT_EQ(run->box.text, boxtexts::kCacheNotWrittenText);
   EXPECT_EQ(run->box.caption, L"ERROR");
   EXPECT_EQ(run->shownBehind.edition, L"修正版");
   EXPECT_EQ(run->shownBehind.status, L"已成功修正");
@@ -160,9 +150,9 @@ TEST(StatusProbe, aDatabaseWithoutTheTwoCellsEndsWithARuntimeError) {
     const wchar_t* editionShown;
   };
   const Case cases[] = {
-      {Defect::garbageSlot, Edition::corrected, kRuntimeError3Text, L"官方版"},
-      {Defect::tableTooShortForEdition, Edition::corrected, kRuntimeError1Text, L"官方版"},
-      {Defect::tableTooShortForStatus, Edition::corrected, kRuntimeError1Text, L"修正版"},
+      {Defect::garbageSlot, Edition::corrected, boxtexts::kRuntimeError3Text, L"官方版"},
+      {Defect::tableTooShortForEdition, Edition::corrected, boxtexts::kRuntimeError1Text, L"官方版"},
+      {Defect::tableTooShortForStatus, Edition::corrected, boxtexts::kRuntimeError1Text, L"修正版"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.defect));

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "box_texts.h"
 #include "build/build_table.h"
 #include "patch/write_journal.h"
 #include "test_files.h"
@@ -25,16 +26,6 @@ constexpr std::size_t kCacheSize = 40000;
 constexpr wchar_t kAsset[] = L"QM_Client_Data\\resources.assets";
 constexpr wchar_t kCache[] = L"qm.bin";
 constexpr wchar_t kJournal[] = L"qm.journal";
-
-constexpr wchar_t kSuccessText[] = L"修正成功！";
-constexpr wchar_t kTooLargeText[] =
-    L"修改冗余数据过多，请重新切换为修正RV版后，再次修改。\r\n\r\n错误代码:0*0E000010";
-constexpr wchar_t kLeftUnchangedText[] =
-    L"写入游戏文件失败，游戏文件保持原样，没有任何改动。请关闭可能占用游戏文件的其它软件后，再次开启本软件。"
-    L"\r\n\r\n错误代码:0*0E000012";
-constexpr wchar_t kRestoreFailedText[] =
-    L"写入游戏文件失败，且未能恢复原有数据。请使用游戏平台的“验证游戏文件完整性”功能修复，或重新安装游戏。"
-    L"\r\n\r\n错误代码:0*0E000012";
 
 struct ShownBox {
   std::wstring caption;
@@ -148,7 +139,7 @@ class WriteBackTest : public testing::Test {
 
 TEST_F(WriteBackTest, copiesThePaddedCacheOverTheSlotAndReportsSuccess) {
   const std::vector<ShownBox> boxes = writeBackAnsweringBoxes();
-  EXPECT_EQ(boxes, (std::vector<ShownBox>{{L"恭喜", kSuccessText}}));
+  EXPECT_EQ(boxes, (std::vector<ShownBox>{{L"恭喜", boxtexts::kSuccessText}}));
 
   const std::string asset = assetNow();
   ASSERT_EQ(asset.size(), asset_.size());
@@ -165,13 +156,13 @@ TEST_F(WriteBackTest, copiesThePaddedCacheOverTheSlotAndReportsSuccess) {
 TEST_F(WriteBackTest, aCacheOfExactlyTheSlotLengthIsCopiedAsItIs) {
   const std::string cache = pattern(kSlotLength, 3);
   ASSERT_TRUE(testfiles::writeWholeFile(kCache, cache));
-  EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"恭喜", kSuccessText}}));
+  EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"恭喜", boxtexts::kSuccessText}}));
   EXPECT_TRUE(slotOf(assetNow()) == cache);
 }
 
 TEST_F(WriteBackTest, aCacheOneByteLargerThanTheSlotIsRefusedBeforeAnyFileIsOpened) {
   ASSERT_TRUE(testfiles::writeWholeFile(kCache, pattern(kSlotLength + 1, 3)));
-  EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"ERROR", kTooLargeText}}));
+  EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"ERROR", boxtexts::kTooLargeText}}));
   expectLeftAsItWas();
   EXPECT_EQ(testfiles::readWholeFile(kCache)->size(), static_cast<std::size_t>(kSlotLength + 1));
 }
@@ -187,7 +178,7 @@ TEST_F(WriteBackTest, eachFailingStepLeavesTheAssetAsItWasAndSaysSo) {
     ASSERT_TRUE(testfiles::writeWholeFile(kAsset, asset_));
     ASSERT_TRUE(testfiles::writeWholeFile(kCache, cache_));
     faultinjection::failAt(step);
-    EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"ERROR", kLeftUnchangedText}}));
+    EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"ERROR", boxtexts::kLeftUnchangedText}}));
     expectLeftAsItWas();
   }
 }
@@ -215,7 +206,7 @@ TEST_F(WriteBackTest, filesThatCannotBeOpenedLeaveTheAssetAsItWas) {
     ASSERT_EQ(held != INVALID_HANDLE_VALUE, c.heldFile != nullptr);
     const std::vector<ShownBox> boxes = writeBackAnsweringBoxes();
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-    EXPECT_EQ(boxes, (std::vector<ShownBox>{{L"ERROR", kLeftUnchangedText}}));
+    EXPECT_EQ(boxes, (std::vector<ShownBox>{{L"ERROR", boxtexts::kLeftUnchangedText}}));
     EXPECT_TRUE(assetNow() == asset_) << "the asset file changed";
     EXPECT_TRUE(openableExclusively(kAsset));
     EXPECT_EQ(testfiles::fileExists(kCache), !c.cacheMissing);
@@ -231,7 +222,7 @@ TEST_F(WriteBackTest, aRestoreThatFailsTooSaysSoAndKeepsTheJournal) {
     DeleteFileW(kJournal);
     faultinjection::failAt(firstFailure);
     faultinjection::failAt(WriteBackStep::restoreSlot);
-    EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"ERROR", kRestoreFailedText}}));
+    EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"ERROR", boxtexts::kRestoreFailedText}}));
 
     EXPECT_EQ(assetNow().size(), asset_.size());
     EXPECT_TRUE(openableExclusively(kAsset));
