@@ -45,12 +45,13 @@ bool readSlotLength(FileNumber file, std::int64_t offset, ByteBlock& bytes, Writ
   return !writeBackFault(step, file, bytes) && static_cast<std::int64_t>(bytes.size()) == ActiveBuild.slotLength;
 }
 
-bool writeJournal(const ByteBlock& original, const ByteBlock& image) {
+// Saves the original slot in the journal: written and flushed under a temporary name, then renamed.
+bool saveJournal(const ByteBlock& original, const ByteBlock& image) {
   const JournalHeader header{ActiveBuild.slotOffset, ActiveBuild.slotLength, ActiveBuild.expectedAssetSize,
                              checksumOf(original), checksumOf(image)};
   return !writeBackFault(WriteBackStep::writeJournal) &&
          writeWholeFileDurably(kUnfinishedJournalFileName, journalHeader(header), original) &&
-         renameFile(kUnfinishedJournalFileName, kJournalFileName) && !writeBackFault(WriteBackStep::journalFlushed);
+         renameFile(kUnfinishedJournalFileName, kJournalFileName);
 }
 
 bool writeSlot(FileNumber asset, const ByteBlock& bytes, WriteBackStep step) {
@@ -85,12 +86,13 @@ CopyOutcome copyCacheOverSlot() {
   const FileNumber asset = openFile(ActiveBuild.assetPath, 3, 4);
   ByteBlock image;
   ByteBlock original;
-  if (cache <= 0 || asset <= 0 || !readSlotLength(cache, 0, image, WriteBackStep::readImage) ||
-      !readSlotLength(asset, ActiveBuild.slotOffset, original, WriteBackStep::readOriginal) ||
-      !writeJournal(original, image)) {
+  const bool journalled = cache > 0 && asset > 0 && readSlotLength(cache, 0, image, WriteBackStep::readImage) &&
+                          readSlotLength(asset, ActiveBuild.slotOffset, original, WriteBackStep::readOriginal) &&
+                          saveJournal(original, image);
+  if (!journalled || writeBackFault(WriteBackStep::journalFlushed)) {
     closeAllFiles();
     deleteFile(kUnfinishedJournalFileName);
-    deleteFile(kJournalFileName);
+    if (journalled) deleteFile(kJournalFileName);
     return CopyOutcome::leftUnchanged;
   }
   CopyOutcome outcome = CopyOutcome::copied;

@@ -214,6 +214,15 @@ TEST_F(WriteBackTest, filesThatCannotBeOpenedLeaveTheAssetAsItWas) {
   }
 }
 
+TEST_F(WriteBackTest, aFailureBeforeItsOwnJournalIsSavedLeavesAnEarlierJournalAlone) {
+  const std::string earlierJournal = "a journal left by an earlier run";
+  ASSERT_TRUE(testfiles::writeWholeFile(kJournal, earlierJournal));
+  faultinjection::failAt(WriteBackStep::readOriginal);
+  EXPECT_EQ(writeBackAnsweringBoxes(), (std::vector<ShownBox>{{L"ERROR", boxtexts::kLeftUnchangedText}}));
+  EXPECT_TRUE(assetNow() == asset_) << "the asset file changed";
+  EXPECT_TRUE(testfiles::readWholeFile(kJournal) == earlierJournal);
+}
+
 TEST_F(WriteBackTest, aRestoreThatFailsTooSaysSoAndKeepsTheJournal) {
   for (const WriteBackStep firstFailure : {WriteBackStep::writeSlot, WriteBackStep::verifySlot}) {
     SCOPED_TRACE(testing::Message() << "first failure at step " << static_cast<int>(firstFailure));
