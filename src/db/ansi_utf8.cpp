@@ -1,10 +1,9 @@
 #include "db/ansi_utf8.h"
 
 #include "app/code_page.h"
+#include "app/text_services.h"
 
 namespace {
-
-std::string untilZeroByte(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 void appendUtf8(std::string& out, wchar_t unit) {
   const unsigned value = static_cast<unsigned>(unit);
@@ -65,8 +64,9 @@ bool isAscii(const std::string& text) {
 }  // namespace
 
 std::optional<std::string> ansiToUtf8(const Text& text) {
-  if (isAscii(text)) return untilZeroByte(text);
-  const std::optional<std::wstring> wide = widenGbk(untilZeroByte(text));
+  const Text bytes = bytesToText(text);
+  if (isAscii(bytes)) return bytes;
+  const std::optional<std::wstring> wide = widenGbk(bytes);
   if (!wide) return std::nullopt;
   std::string utf8;
   utf8.reserve(wide->size() * 3);
@@ -75,8 +75,9 @@ std::optional<std::string> ansiToUtf8(const Text& text) {
 }
 
 std::optional<Text> utf8ToAnsi(const std::string& text) {
-  if (isAscii(text)) return untilZeroByte(text);
-  const std::optional<std::wstring> wide = decodeUtf8(untilZeroByte(text));
+  const std::string bytes = bytesToText(text);
+  if (isAscii(bytes)) return bytes;
+  const std::optional<std::wstring> wide = decodeUtf8(bytes);
   if (!wide) return std::nullopt;
   return narrowGbk(wide->substr(0, wide->find(L'\0')));
 }
