@@ -3,6 +3,7 @@
 #include "app/file_services.h"
 #include "app/message_box.h"
 #include "build/build_table.h"
+#include "patch/slot_io.h"
 #include "patch/write_journal.h"
 
 namespace {
@@ -23,10 +24,8 @@ bool belongsToActiveBuild(const JournalHeader& header) {
 
 bool rollBack(const ByteBlock& original) {
   const FileNumber asset = openFile(ActiveBuild.assetPath, 3, 4);
-  const auto offset = static_cast<std::int32_t>(ActiveBuild.slotOffset);
-  const bool restored = asset > 0 && seekFromStart(asset, offset) && writeBytes(asset, original) &&
-                        flushFile(asset) && seekFromStart(asset, offset) &&
-                        readBytes(asset, static_cast<std::int32_t>(original.size())) == original;
+  const bool restored =
+      asset > 0 && writeSlot(asset, original, WriteBackStep::restoreSlot) && slotHolds(asset, original);
   closeAllFiles();
   return restored;
 }

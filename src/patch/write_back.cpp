@@ -1,6 +1,5 @@
 #include "patch/write_back.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "app/file_services.h"
@@ -8,6 +7,7 @@
 #include "build/build_table.h"
 #include "db/game_database.h"
 #include "patch/write_back_faults.h"
+#include "patch/slot_io.h"
 #include "patch/write_journal.h"
 
 namespace {
@@ -21,9 +21,6 @@ constexpr char kRestoreFailedMessage[] =
 constexpr char kWriteFailedCode[] = "错误代码:0*0E000012";
 
 enum class CopyOutcome { copied, leftUnchanged, restoreFailed };
-
-// The file primitives take offsets and counts as the low 32 bits.
-std::int32_t low32(std::int64_t value) { return static_cast<std::int32_t>(value); }
 
 void reportError(const Text& message, const Text& codeLine) {
   showMessage(errorMessage(message, codeLine), kErrorIcon, Text("ERROR"));
@@ -52,28 +49,6 @@ bool saveJournal(const ByteBlock& original, const ByteBlock& image) {
   return !writeBackFault(WriteBackStep::writeJournal) &&
          writeWholeFileDurably(kUnfinishedJournalFileName, journalHeader(header), original) &&
          renameFile(kUnfinishedJournalFileName, kJournalFileName);
-}
-
-bool writeSlot(FileNumber asset, const ByteBlock& bytes, WriteBackStep step) {
-  return seekFromStart(asset, low32(ActiveBuild.slotOffset)) && !writeBackFault(step, asset, bytes) &&
-         writeBytes(asset, bytes) && flushFile(asset);
-}
-
-// Reads the slot back piece by piece and compares it with what it should hold.
-bool slotHolds(FileNumber asset, const ByteBlock& expected) {
-  constexpr std::size_t kPieceLength = 64 * 1024;
-  if (!seekFromStart(asset, low32(ActiveBuild.slotOffset)) ||
-      static_cast<std::int64_t>(expected.size()) != ActiveBuild.slotLength) {
-    return false;
-  }
-  for (std::size_t at = 0; at < expected.size(); at += kPieceLength) {
-    const std::size_t length = std::min(kPieceLength, expected.size() - at);
-    const ByteBlock piece = readBytes(asset, static_cast<std::int32_t>(length));
-    if (writeBackFault(WriteBackStep::verifySlot, asset, piece) || expected.compare(at, length, piece) != 0) {
-      return false;
-    }
-  }
-  return true;
 }
 
 // A journal that cannot be deleted is emptied: an empty journal is never rolled back.
