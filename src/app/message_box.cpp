@@ -13,7 +13,7 @@ int showMessage(const Text& text, unsigned flags, const std::optional<Text>& cap
   return button > 0 ? button - 1 : 0;
 }
 
-Text errorMessage(const Text& message, const Text& codeLine) {
+void showErrorBox(const Text& message, const Text& codeLine) {
   const Text lineBreak = concatTexts({charText(13), charText(10)});
-  return concatTexts({message, lineBreak, lineBreak, codeLine});
+  showMessage(concatTexts({message, lineBreak, lineBreak, codeLine}), kErrorIcon, Text("ERROR"));
 }

@@ -11,5 +11,6 @@ constexpr unsigned kErrorIcon = 0x10;
 // system-modal. The caption defaults to "信息：". Returns the closing button, 0 (OK) to 6 (No).
 int showMessage(const Text& text, unsigned flags, const std::optional<Text>& caption = std::nullopt);
 
-// An error box text: the message, an empty line, then the error-code line.
-Text errorMessage(const Text& message, const Text& codeLine);
+// Shows the error box: caption "ERROR", the error icon, and as text the message, an empty line,
+// then the error-code line.
+void showErrorBox(const Text& message, const Text& codeLine);

@@ -29,7 +29,7 @@ constexpr char kCacheNotWrittenCode[] = "错误代码:0*0E000014";
 
 void reportAndClose(const Text& message, const Text& codeLine) {
   setDisabled(Control::按钮1, false);
-  showMessage(errorMessage(message, codeLine), kErrorIcon, Text("ERROR"));
+  showErrorBox(message, codeLine);
   closeMainWindowAndExit();
 }
 

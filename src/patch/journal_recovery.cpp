@@ -15,7 +15,7 @@ constexpr char kRollbackFailedMessage[] =
     "上次修复被意外中断，本次未能恢复游戏文件。请关闭游戏及其它可能占用游戏文件的软件后，再次开启本软件。";
 constexpr char kJournalCode[] = "错误代码:0*0E000013";
 
-void report(const Text& message) { showMessage(errorMessage(message, kJournalCode), kErrorIcon, Text("ERROR")); }
+void report(const Text& message) { showErrorBox(message, kJournalCode); }
 
 bool belongsToActiveBuild(const JournalHeader& header) {
   return header.slotOffset == ActiveBuild.slotOffset && header.slotLength == ActiveBuild.slotLength &&

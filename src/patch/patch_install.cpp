@@ -40,7 +40,7 @@ void PatchInstall() {
   if (applied) {
     WriteBack();
   } else {
-    showMessage(errorMessage(kScriptFailedMessage, kScriptFailedCode), kErrorIcon, Text("ERROR"));
+    showErrorBox(kScriptFailedMessage, kScriptFailedCode);
   }
   StatusProbe();
 }

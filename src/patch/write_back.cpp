@@ -22,10 +22,6 @@ constexpr char kWriteFailedCode[] = "错误代码:0*0E000012";
 
 enum class CopyOutcome { copied, leftUnchanged, restoreFailed };
 
-void reportError(const Text& message, const Text& codeLine) {
-  showMessage(errorMessage(message, codeLine), kErrorIcon, Text("ERROR"));
-}
-
 // Appends zero bytes to the cache file; true when it then has exactly the slot length.
 bool fillCache(std::int64_t difference) {
   const FileNumber cache = openFile(kCacheFileName, 3, 4);
@@ -88,12 +84,12 @@ void WriteBack() {
   const auto difference =
       static_cast<std::int64_t>(static_cast<double>(ActiveBuild.slotLength) - static_cast<double>(size));
   if (difference < 0) {
-    reportError(kTooLargeMessage, kTooLargeCode);
+    showErrorBox(kTooLargeMessage, kTooLargeCode);
     closeAllFiles();
     return;
   }
   if (!fillCache(difference)) {
-    reportError(kLeftUnchangedMessage, kWriteFailedCode);
+    showErrorBox(kLeftUnchangedMessage, kWriteFailedCode);
     return;
   }
   switch (copyCacheOverSlot()) {
@@ -101,10 +97,10 @@ void WriteBack() {
       showMessage("修正成功！", kNoIcon, Text("恭喜"));
       break;
     case CopyOutcome::leftUnchanged:
-      reportError(kLeftUnchangedMessage, kWriteFailedCode);
+      showErrorBox(kLeftUnchangedMessage, kWriteFailedCode);
       break;
     case CopyOutcome::restoreFailed:
-      reportError(kRestoreFailedMessage, kWriteFailedCode);
+      showErrorBox(kRestoreFailedMessage, kWriteFailedCode);
       break;
   }
 }
