@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -117,6 +119,27 @@ bool writeFileWhole(const Text& name, const ByteBlock& block, const ByteBlock& m
   return written && closed;
 }
 
+// Copies up to count bytes from the source's position to the target's in pieces. False when a read
+// fails (the target is then cut back to where it started) or a write fails.
+bool copyPieces(HANDLE source, std::int32_t count, HANDLE target) {
+  constexpr DWORD kPieceLength = 64 * 1024;
+  std::unique_ptr<char, decltype(&std::free)> piece(static_cast<char*>(std::malloc(kPieceLength)), &std::free);
+  LARGE_INTEGER start;
+  if (SetFilePointerEx(target, LARGE_INTEGER(), &start, FILE_CURRENT) == FALSE) return false;
+  bool readFailed = !piece;
+  for (DWORD left = static_cast<DWORD>(count); left > 0 && !readFailed;) {
+    DWORD bytesRead = 0;
+    readFailed = ReadFile(source, piece.get(), std::min(left, kPieceLength), &bytesRead, nullptr) == FALSE;
+    if (readFailed || bytesRead == 0) break;
+    DWORD written = 0;
+    if (WriteFile(target, piece.get(), bytesRead, &written, nullptr) == FALSE || written != bytesRead) return false;
+    left -= bytesRead;
+  }
+  if (!readFailed) return true;
+  moveTo(source, 0, FILE_END);
+  return moveTo(target, start.QuadPart, FILE_BEGIN) && SetEndOfFile(target) != FALSE;
+}
+
 }  // namespace
 
 std::int32_t fileSize(const Text& name) {
@@ -190,6 +213,17 @@ bool writeBytes(FileNumber file, const ByteBlock& block) {
 }
 
 bool writeWholeFile(const Text& name, const ByteBlock& block) { return writeFileWhole(name, block, ByteBlock(), false); }
+
+bool copyToWholeFile(FileNumber from, std::int32_t count, const Text& name) {
+  const std::optional<std::wstring> wideName = systemFileName(name);
+  if (!wideName) return false;
+  const HANDLE target = createFile(*wideName, GENERIC_WRITE, 0, CREATE_ALWAYS);
+  if (target == INVALID_HANDLE_VALUE) return false;
+  const HANDLE source = handleOf(from);
+  const bool copied = source == nullptr || count <= 0 || copyPieces(source, count, target);
+  const bool closed = CloseHandle(target) != FALSE;
+  return copied && closed;
+}
 
 bool writeWholeFileDurably(const Text& name, const ByteBlock& first, const ByteBlock& second) {
   return writeFileWhole(name, first, second, true);

@@ -36,6 +36,11 @@ bool writeBytes(FileNumber file, const ByteBlock& block);
 // Creates or truncates the file, exclusively and for writing only, writes the block and closes it.
 bool writeWholeFile(const Text& name, const ByteBlock& block);
 
+// writeWholeFile of the next count bytes of an open file, copied from its position in pieces
+// through one small buffer. What a whole read would give is written: the bytes up to the end of
+// the file, and nothing at all when a read fails. An unknown file number copies nothing.
+bool copyToWholeFile(FileNumber from, std::int32_t count, const Text& name);
+
 // writeWholeFile of two blocks, one after the other, that also flushes the file to the disk before
 // closing it.
 bool writeWholeFileDurably(const Text& name, const ByteBlock& first, const ByteBlock& second);

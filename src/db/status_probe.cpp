@@ -72,7 +72,7 @@ bool removeCacheJournals() {
 // Copies the database slot of the open asset file into the cache file.
 bool extractSlot(FileNumber asset) {
   seekFromStart(asset, static_cast<std::int32_t>(ActiveBuild.slotOffset));
-  return writeWholeFile(kCacheFileName, readBytes(asset, static_cast<std::int32_t>(ActiveBuild.slotLength)));
+  return copyToWholeFile(asset, static_cast<std::int32_t>(ActiveBuild.slotLength), kCacheFileName);
 }
 
 }  // namespace

@@ -427,6 +427,65 @@ TEST_F(FileServices, writeWholeFileLeavesExactlyTheBlock) {
   }
 }
 
+// The piecewise copy must leave what a whole read written out whole leaves, whatever the source
+// holds: bytes across several pieces, a short end, a position past the end, a failing read.
+TEST_F(FileServices, copyToWholeFileLeavesWhatAWholeReadWouldLeave) {
+  std::string large(200 * 1024 + 7, '\0');
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 7919) >> 3);
+  putFile(path("source.bin"), large);
+  const struct {
+    const char* label;
+    int mode;
+    std::int32_t offset;
+    std::int32_t count;
+  } cases[] = {
+      {"several pieces from an offset", 3, 5, 150 * 1024 + 3},
+      {"up to the end of the file", 3, 64 * 1024 - 1, 500 * 1024},
+      {"exactly one piece", 3, 0, 64 * 1024},
+      {"position past the end", 3, 300 * 1024, 10},
+      {"nothing asked", 3, 0, 0},
+      {"read fails (source open for writing only)", 2, 0, 1000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    putFile(path("whole.bin"), "old");
+    putFile(path("copied.bin"), "old");
+    const FileNumber first = openFile(name("source.bin"), c.mode, 1);
+    const FileNumber second = openFile(name("source.bin"), c.mode, 1);
+    ASSERT_GT(first, 0);
+    ASSERT_GT(second, 0);
+    ASSERT_TRUE(seekFromStart(first, c.offset));
+    ASSERT_TRUE(seekFromStart(second, c.offset));
+    EXPECT_TRUE(writeWholeFile(name("whole.bin"), readBytes(first, c.count)));
+    EXPECT_TRUE(copyToWholeFile(second, c.count, name("copied.bin")));
+    if (c.mode == 3) {
+      EXPECT_EQ(readBytes(second, 4), readBytes(first, 4)) << "the copy left another position";
+    }
+    closeAllFiles();
+    EXPECT_EQ(contentOf(path("copied.bin")), contentOf(path("whole.bin")));
+    EXPECT_TRUE(othersCanOpen(path("copied.bin"), GENERIC_READ | GENERIC_WRITE, 0)) << "the copy was left open";
+    putFile(path("source.bin"), large);
+  }
+}
+
+TEST_F(FileServices, copyToWholeFileOfNoOpenFileOrToAFileInUse) {
+  putFile(path("source.bin"), "abc");
+  putFile(path("target.bin"), "keep");
+  EXPECT_TRUE(copyToWholeFile(12345, 3, name("from-nothing.bin")));
+  EXPECT_EQ(contentOf(path("from-nothing.bin")), "");
+  const FileNumber source = openFile(name("source.bin"), 1, 1);
+  ASSERT_GT(source, 0);
+  {
+    OtherHandle reader(path("target.bin"), GENERIC_READ, shareAll);
+    ASSERT_TRUE(reader.opened());
+    EXPECT_FALSE(copyToWholeFile(source, 3, name("target.bin")));
+  }
+  EXPECT_EQ(contentOf(path("target.bin")), "keep");
+  EXPECT_FALSE(copyToWholeFile(source, 3, Text()));
+  EXPECT_TRUE(copyToWholeFile(source, 3, name("target.bin")));
+  EXPECT_EQ(contentOf(path("target.bin")), "abc");
+}
+
 TEST_F(FileServices, renameFileReplacesTheTargetButNotAFileInUse) {
   putFile(path("from.bin"), "new");
   putFile(path("to.bin"), "old");
