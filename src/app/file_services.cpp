@@ -106,38 +106,43 @@ HANDLE createFile(const std::wstring& name, DWORD access, DWORD share, DWORD dis
   return handle;
 }
 
-// Creates or truncates the file exclusively, writes the blocks, optionally flushes it to the disk,
-// and closes it; true only when every step succeeded.
-bool writeFileWhole(const Text& name, const ByteBlock& block, const ByteBlock& more, bool flush) {
+struct PieceCopy {
+  DWORD copied = 0;
+  bool readFailed = false;
+  bool writeFailed = false;
+};
+
+// Copies up to count bytes from the source's position to the target's, in pieces through one small
+// buffer, and stops at the end of the source or at the first failure.
+PieceCopy copyPieces(HANDLE source, std::int32_t count, HANDLE target) {
+  constexpr DWORD kPieceLength = 64 * 1024;
+  PieceCopy copy;
+  if (source == nullptr || count <= 0) return copy;
+  const std::unique_ptr<char, decltype(&std::free)> piece(static_cast<char*>(std::malloc(kPieceLength)), &std::free);
+  copy.readFailed = !piece;
+  for (DWORD left = static_cast<DWORD>(count); left > 0 && !copy.readFailed && !copy.writeFailed;) {
+    DWORD bytesRead = 0;
+    copy.readFailed = ReadFile(source, piece.get(), std::min(left, kPieceLength), &bytesRead, nullptr) == FALSE;
+    if (copy.readFailed || bytesRead == 0) break;
+    DWORD written = 0;
+    copy.writeFailed = WriteFile(target, piece.get(), bytesRead, &written, nullptr) == FALSE || written != bytesRead;
+    copy.copied += written;
+    left -= bytesRead;
+  }
+  return copy;
+}
+
+// Creates or truncates the file exclusively, writes the block and then what fill writes, optionally
+// flushes it to the disk, and closes it; true only when every step succeeded.
+template <typename Fill>
+bool writeFileWhole(const Text& name, const ByteBlock& block, Fill fill, bool flush) {
   const std::optional<std::wstring> wideName = systemFileName(name);
   if (!wideName) return false;
   const HANDLE handle = createFile(*wideName, GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool written =
-      writeAll(handle, block) && writeAll(handle, more) && (!flush || FlushFileBuffers(handle) != FALSE);
+  const bool written = writeAll(handle, block) && fill(handle) && (!flush || FlushFileBuffers(handle) != FALSE);
   const bool closed = CloseHandle(handle) != FALSE;
   return written && closed;
-}
-
-// Copies up to count bytes from the source's position to the target's in pieces. False when a read
-// fails (the target is then cut back to where it started) or a write fails.
-bool copyPieces(HANDLE source, std::int32_t count, HANDLE target) {
-  constexpr DWORD kPieceLength = 64 * 1024;
-  std::unique_ptr<char, decltype(&std::free)> piece(static_cast<char*>(std::malloc(kPieceLength)), &std::free);
-  LARGE_INTEGER start;
-  if (SetFilePointerEx(target, LARGE_INTEGER(), &start, FILE_CURRENT) == FALSE) return false;
-  bool readFailed = !piece;
-  for (DWORD left = static_cast<DWORD>(count); left > 0 && !readFailed;) {
-    DWORD bytesRead = 0;
-    readFailed = ReadFile(source, piece.get(), std::min(left, kPieceLength), &bytesRead, nullptr) == FALSE;
-    if (readFailed || bytesRead == 0) break;
-    DWORD written = 0;
-    if (WriteFile(target, piece.get(), bytesRead, &written, nullptr) == FALSE || written != bytesRead) return false;
-    left -= bytesRead;
-  }
-  if (!readFailed) return true;
-  moveTo(source, 0, FILE_END);
-  return moveTo(target, start.QuadPart, FILE_BEGIN) && SetEndOfFile(target) != FALSE;
 }
 
 }  // namespace
@@ -212,21 +217,27 @@ bool writeBytes(FileNumber file, const ByteBlock& block) {
   return false;
 }
 
-bool writeWholeFile(const Text& name, const ByteBlock& block) { return writeFileWhole(name, block, ByteBlock(), false); }
-
-bool copyToWholeFile(FileNumber from, std::int32_t count, const Text& name) {
-  const std::optional<std::wstring> wideName = systemFileName(name);
-  if (!wideName) return false;
-  const HANDLE target = createFile(*wideName, GENERIC_WRITE, 0, CREATE_ALWAYS);
-  if (target == INVALID_HANDLE_VALUE) return false;
-  const HANDLE source = handleOf(from);
-  const bool copied = source == nullptr || count <= 0 || copyPieces(source, count, target);
-  const bool closed = CloseHandle(target) != FALSE;
-  return copied && closed;
+bool writeWholeFile(const Text& name, const ByteBlock& block) {
+  return writeFileWhole(name, block, [](HANDLE) { return true; }, false);
 }
 
-bool writeWholeFileDurably(const Text& name, const ByteBlock& first, const ByteBlock& second) {
-  return writeFileWhole(name, first, second, true);
+bool copyToWholeFile(FileNumber from, std::int32_t count, const Text& name) {
+  const HANDLE source = handleOf(from);
+  return writeFileWhole(name, ByteBlock(), [source, count](HANDLE target) {
+    const PieceCopy copy = copyPieces(source, count, target);
+    if (!copy.readFailed) return !copy.writeFailed;
+    // As after a failed whole read: nothing is written and the source stands at its end.
+    moveTo(source, 0, FILE_END);
+    return moveTo(target, 0, FILE_BEGIN) && SetEndOfFile(target) != FALSE;
+  }, false);
+}
+
+bool copyToWholeFileDurably(const Text& name, const ByteBlock& first, FileNumber from, std::int32_t count) {
+  const HANDLE source = handleOf(from);
+  return source != nullptr && count >= 0 && writeFileWhole(name, first, [source, count](HANDLE target) {
+    const PieceCopy copy = copyPieces(source, count, target);
+    return !copy.readFailed && !copy.writeFailed && copy.copied == static_cast<DWORD>(count);
+  }, true);
 }
 
 bool renameFile(const Text& from, const Text& to) {

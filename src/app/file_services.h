@@ -41,9 +41,10 @@ bool writeWholeFile(const Text& name, const ByteBlock& block);
 // the file, and nothing at all when a read fails. An unknown file number copies nothing.
 bool copyToWholeFile(FileNumber from, std::int32_t count, const Text& name);
 
-// writeWholeFile of two blocks, one after the other, that also flushes the file to the disk before
-// closing it.
-bool writeWholeFileDurably(const Text& name, const ByteBlock& first, const ByteBlock& second);
+// Creates or truncates the file exclusively, writes the block, then exactly the next count bytes of
+// an open file (copied in pieces), flushes it to the disk and closes it; true only when every step
+// succeeded and all count bytes were there.
+bool copyToWholeFileDurably(const Text& name, const ByteBlock& first, FileNumber from, std::int32_t count);
 
 // Renames a file, replacing a file of the new name, and returns once the change is on the disk.
 bool renameFile(const Text& from, const Text& to);

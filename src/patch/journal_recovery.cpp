@@ -22,12 +22,11 @@ bool belongsToActiveBuild(const JournalHeader& header) {
          header.assetSize == ActiveBuild.expectedAssetSize && fileSize(ActiveBuild.assetPath) == header.assetSize;
 }
 
-bool rollBack(const ByteBlock& original) {
+// Copies the original from the open journal back over the slot and verifies it.
+bool rollBack(FileNumber journal) {
   const FileNumber asset = openFile(ActiveBuild.assetPath, 3, 4);
-  const bool restored =
-      asset > 0 && writeSlot(asset, original, WriteBackStep::restoreSlot) && slotHolds(asset, original);
-  closeAllFiles();
-  return restored;
+  return asset > 0 && copyIntoSlot(asset, journal, kJournalHeaderSize, WriteBackStep::restoreSlot) &&
+         slotMatches(asset, journal, kJournalHeaderSize);
 }
 
 }  // namespace
@@ -45,14 +44,15 @@ void RecoverInterruptedWriteBack() {
     report(kRollbackFailedMessage);
     return;
   }
-  const ByteBlock bytes = readBytes(file, journalSize);
-  closeAllFiles();
-  const std::optional<Journal> journal = parseJournal(bytes);
+  const std::optional<Journal> journal = parseJournal(readBytes(file, journalSize));
   if (!journal || !belongsToActiveBuild(journal->header)) {
+    closeAllFiles();
     report(kUnusableJournalMessage);
     return;
   }
-  if (!rollBack(journal->original)) {
+  const bool rolledBack = rollBack(file);
+  closeAllFiles();
+  if (!rolledBack) {
     report(kRollbackFailedMessage);
     return;
   }

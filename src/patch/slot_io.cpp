@@ -3,22 +3,57 @@
 #include <algorithm>
 
 #include "build/build_table.h"
+#include "patch/write_journal.h"
 
-bool writeSlot(FileNumber asset, const ByteBlock& bytes, WriteBackStep step) {
-  return seekFromStart(asset, low32(ActiveBuild.slotOffset)) && !writeBackFault(step, asset, bytes) &&
-         writeBytes(asset, bytes) && flushFile(asset);
+namespace {
+
+constexpr std::int64_t kPieceLength = 64 * 1024;
+
+std::int32_t pieceLengthAt(std::int64_t at) { return low32(std::min(kPieceLength, ActiveBuild.slotLength - at)); }
+
+// A whole piece from the file's position; the absent block when the file ends or the read fails.
+ByteBlock readPiece(FileNumber file, std::int32_t length) {
+  ByteBlock piece = readBytes(file, length);
+  return static_cast<std::int32_t>(piece.size()) == length ? piece : ByteBlock();
 }
 
-bool slotHolds(FileNumber asset, const ByteBlock& expected) {
-  constexpr std::size_t kPieceLength = 64 * 1024;
-  if (!seekFromStart(asset, low32(ActiveBuild.slotOffset)) ||
-      static_cast<std::int64_t>(expected.size()) != ActiveBuild.slotLength) {
+}  // namespace
+
+std::optional<std::uint64_t> checksumOfSlotLength(FileNumber file, std::int64_t offset, WriteBackStep step) {
+  if (!seekFromStart(file, low32(offset)) || writeBackFault(step, file)) return std::nullopt;
+  std::uint64_t checksum = kChecksumStart;
+  for (std::int64_t at = 0; at < ActiveBuild.slotLength; at += kPieceLength) {
+    const ByteBlock piece = readPiece(file, pieceLengthAt(at));
+    if (piece.empty()) return std::nullopt;
+    checksum = checksumOf(piece, checksum);
+  }
+  return checksum;
+}
+
+bool copyIntoSlot(FileNumber asset, FileNumber source, std::int64_t sourceOffset, WriteBackStep step) {
+  if (!seekFromStart(asset, low32(ActiveBuild.slotOffset)) || !seekFromStart(source, low32(sourceOffset))) {
     return false;
   }
-  for (std::size_t at = 0; at < expected.size(); at += kPieceLength) {
-    const std::size_t length = std::min(kPieceLength, expected.size() - at);
-    const ByteBlock piece = readBytes(asset, static_cast<std::int32_t>(length));
-    if (writeBackFault(WriteBackStep::verifySlot, asset, piece) || expected.compare(at, length, piece) != 0) {
+  const std::int64_t half = ActiveBuild.slotLength / 2;
+  for (std::int64_t at = 0; at < ActiveBuild.slotLength;) {
+    const std::int32_t length = low32(std::min<std::int64_t>(pieceLengthAt(at), at < half ? half - at : kPieceLength));
+    const ByteBlock piece = readPiece(source, length);
+    if (piece.empty() || !writeBytes(asset, piece)) return false;
+    at += length;
+    if (at == half && writeBackFault(step, asset)) return false;
+  }
+  return flushFile(asset);
+}
+
+bool slotMatches(FileNumber asset, FileNumber source, std::int64_t sourceOffset) {
+  if (!seekFromStart(asset, low32(ActiveBuild.slotOffset)) || !seekFromStart(source, low32(sourceOffset))) {
+    return false;
+  }
+  for (std::int64_t at = 0; at < ActiveBuild.slotLength; at += kPieceLength) {
+    const std::int32_t length = pieceLengthAt(at);
+    const ByteBlock written = readPiece(asset, length);
+    if (writeBackFault(WriteBackStep::verifySlot, asset) || written.empty() ||
+        written != readPiece(source, length)) {
       return false;
     }
   }

@@ -1,6 +1,7 @@
 #include "patch/write_back.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "app/file_services.h"
 #include "app/message_box.h"
@@ -31,20 +32,26 @@ bool fillCache(std::int64_t difference) {
   return filled && fileSize(kCacheFileName) == ActiveBuild.slotLength;
 }
 
-// Reads slot length bytes from offset; false unless all of them were read.
-bool readSlotLength(FileNumber file, std::int64_t offset, ByteBlock& bytes, WriteBackStep step) {
-  if (!seekFromStart(file, low32(offset))) return false;
-  bytes = readBytes(file, low32(ActiveBuild.slotLength));
-  return !writeBackFault(step, file, bytes) && static_cast<std::int64_t>(bytes.size()) == ActiveBuild.slotLength;
+// Saves the original slot in the journal, behind a header with the checksums of the original and of
+// the filled cache: written and flushed under a temporary name, then renamed.
+bool saveJournal(FileNumber cache, FileNumber asset) {
+  const std::optional<std::uint64_t> image = checksumOfSlotLength(cache, 0, WriteBackStep::readImage);
+  const std::optional<std::uint64_t> original =
+      image ? checksumOfSlotLength(asset, ActiveBuild.slotOffset, WriteBackStep::readOriginal) : std::nullopt;
+  if (!original) return false;
+  const JournalHeader header{ActiveBuild.slotOffset, ActiveBuild.slotLength, ActiveBuild.expectedAssetSize,
+                             *original, *image};
+  return !writeBackFault(WriteBackStep::writeJournal) && seekFromStart(asset, low32(ActiveBuild.slotOffset)) &&
+         copyToWholeFileDurably(kUnfinishedJournalFileName, journalHeader(header), asset,
+                                low32(ActiveBuild.slotLength)) &&
+         renameFile(kUnfinishedJournalFileName, kJournalFileName);
 }
 
-// Saves the original slot in the journal: written and flushed under a temporary name, then renamed.
-bool saveJournal(const ByteBlock& original, const ByteBlock& image) {
-  const JournalHeader header{ActiveBuild.slotOffset, ActiveBuild.slotLength, ActiveBuild.expectedAssetSize,
-                             checksumOf(original), checksumOf(image)};
-  return !writeBackFault(WriteBackStep::writeJournal) &&
-         writeWholeFileDurably(kUnfinishedJournalFileName, journalHeader(header), original) &&
-         renameFile(kUnfinishedJournalFileName, kJournalFileName);
+// Copies the original saved in the journal back over the slot and verifies it.
+bool restoreFromJournal(FileNumber asset) {
+  const FileNumber journal = openFile(kJournalFileName, 1, 4);
+  return journal > 0 && copyIntoSlot(asset, journal, kJournalHeaderSize, WriteBackStep::restoreSlot) &&
+         slotMatches(asset, journal, kJournalHeaderSize);
 }
 
 // A journal that cannot be deleted is emptied: an empty journal is never rolled back.
@@ -55,11 +62,7 @@ void retireJournal() {
 CopyOutcome copyCacheOverSlot() {
   const FileNumber cache = openFile(kCacheFileName, 3, 4);
   const FileNumber asset = openFile(ActiveBuild.assetPath, 3, 4);
-  ByteBlock image;
-  ByteBlock original;
-  const bool journalled = cache > 0 && asset > 0 && readSlotLength(cache, 0, image, WriteBackStep::readImage) &&
-                          readSlotLength(asset, ActiveBuild.slotOffset, original, WriteBackStep::readOriginal) &&
-                          saveJournal(original, image);
+  const bool journalled = cache > 0 && asset > 0 && saveJournal(cache, asset);
   if (!journalled || writeBackFault(WriteBackStep::journalFlushed)) {
     closeAllFiles();
     deleteFile(kUnfinishedJournalFileName);
@@ -67,10 +70,9 @@ CopyOutcome copyCacheOverSlot() {
     return CopyOutcome::leftUnchanged;
   }
   CopyOutcome outcome = CopyOutcome::copied;
-  if (!writeSlot(asset, image, WriteBackStep::writeSlot) || !slotHolds(asset, image) ||
+  if (!copyIntoSlot(asset, cache, 0, WriteBackStep::writeSlot) || !slotMatches(asset, cache, 0) ||
       writeBackFault(WriteBackStep::slotWritten, asset)) {
-    const bool restored = writeSlot(asset, original, WriteBackStep::restoreSlot) && slotHolds(asset, original);
-    outcome = restored ? CopyOutcome::leftUnchanged : CopyOutcome::restoreFailed;
+    outcome = restoreFromJournal(asset) ? CopyOutcome::leftUnchanged : CopyOutcome::restoreFailed;
   }
   closeAllFiles();
   if (outcome != CopyOutcome::restoreFailed) retireJournal();

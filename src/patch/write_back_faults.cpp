@@ -1,3 +1,3 @@
 #include "patch/write_back_faults.h"
 
-bool writeBackFault(WriteBackStep, FileNumber, const ByteBlock&) { return false; }
+bool writeBackFault(WriteBackStep, FileNumber) { return false; }

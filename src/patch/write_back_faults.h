@@ -14,6 +14,6 @@ enum class WriteBackStep {
   restoreSlot,
 };
 
-// Asked at each step; true makes the step fail as if the system had failed it. file and data are
-// the step's file and bytes, where it has them. The program's own build never injects anything.
-bool writeBackFault(WriteBackStep step, FileNumber file = 0, const ByteBlock& data = ByteBlock());
+// Asked at each step; true makes the step fail as if the system had failed it. file is the step's
+// file, where it has one. The program's own build never injects anything.
+bool writeBackFault(WriteBackStep step, FileNumber file = 0);

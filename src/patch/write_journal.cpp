@@ -19,10 +19,12 @@ std::uint64_t fieldAt(const ByteBlock& bytes, std::size_t index) {
   return value;
 }
 
+static_assert(kHeaderSize == kJournalHeaderSize);
+
 }  // namespace
 
-std::uint64_t checksumOf(const ByteBlock& bytes) {
-  std::uint64_t hash = 14695981039346656037ull;
+std::uint64_t checksumOf(const ByteBlock& bytes, std::uint64_t previous) {
+  std::uint64_t hash = previous;
   for (const char byte : bytes) {
     hash ^= static_cast<unsigned char>(byte);
     hash *= 1099511628211ull;

@@ -21,9 +21,12 @@ struct JournalHeader {
   std::uint64_t imageChecksum;
 };
 
-std::uint64_t checksumOf(const ByteBlock& bytes);
+// The checksum of the bytes; a checksum of several blocks in a row goes on from the previous one.
+constexpr std::uint64_t kChecksumStart = 14695981039346656037ull;
+std::uint64_t checksumOf(const ByteBlock& bytes, std::uint64_t previous = kChecksumStart);
 
 // The journal's header; the journal file is the header followed by the original slot bytes.
+constexpr std::int32_t kJournalHeaderSize = 56;
 ByteBlock journalHeader(const JournalHeader& header);
 
 struct Journal {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <windows.h>
 #include <winioctl.h>
 
@@ -410,25 +409,15 @@ TEST_F(FileServices, writeWholeFileLeavesExactlyTheBlock) {
       {"emptied.bin", "0123", ByteBlock()},
       {"created-empty.bin", std::nullopt, ByteBlock()},
   };
-  const auto writeInTwoBlocksDurably = [](const Text& fileName, const ByteBlock& block) {
-    return writeWholeFileDurably(fileName, block.substr(0, block.size() / 2), block.substr(block.size() / 2));
-  };
-  for (const std::function<bool(const Text&, const ByteBlock&)>& write :
-       {std::function<bool(const Text&, const ByteBlock&)>(writeWholeFile),
-        std::function<bool(const Text&, const ByteBlock&)>(writeInTwoBlocksDurably)}) {
-    for (const auto& c : cases) {
-      SCOPED_TRACE(c.leaf);
-      if (c.before) putFile(path(c.leaf), *c.before);
-      EXPECT_TRUE(write(name(c.leaf), c.block));
-      EXPECT_EQ(contentOf(path(c.leaf)), c.block);
-      EXPECT_TRUE(othersCanOpen(path(c.leaf), GENERIC_READ | GENERIC_WRITE, 0)) << "the file was left open";
-      DeleteFileW(path(c.leaf).c_str());
-    }
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.leaf);
+    if (c.before) putFile(path(c.leaf), *c.before);
+    EXPECT_TRUE(writeWholeFile(name(c.leaf), c.block));
+    EXPECT_EQ(contentOf(path(c.leaf)), c.block);
+    EXPECT_TRUE(othersCanOpen(path(c.leaf), GENERIC_READ | GENERIC_WRITE, 0)) << "the file was left open";
   }
 }
 
-// The piecewise copy must leave what a whole read written out whole leaves, whatever the source
-// holds: bytes across several pieces, a short end, a position past the end, a failing read.
 TEST_F(FileServices, copyToWholeFileLeavesWhatAWholeReadWouldLeave) {
   std::string large(200 * 1024 + 7, '\0');
   for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 7919) >> 3);
@@ -484,6 +473,43 @@ TEST_F(FileServices, copyToWholeFileOfNoOpenFileOrToAFileInUse) {
   EXPECT_FALSE(copyToWholeFile(source, 3, Text()));
   EXPECT_TRUE(copyToWholeFile(source, 3, name("target.bin")));
   EXPECT_EQ(contentOf(path("target.bin")), "abc");
+}
+
+// The durable copy succeeds only when the block and every one of the count bytes were written.
+TEST_F(FileServices, copyToWholeFileDurablyWritesTheBlockAndExactlyTheCountedBytes) {
+  std::string source(130 * 1024, '\0');
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>(i % 251);
+  putFile(path("source.bin"), source);
+  const FileNumber file = openFile(name("source.bin"), 3, 4);
+  ASSERT_GT(file, 0);
+  const struct {
+    const char* label;
+    std::int32_t offset;
+    std::int32_t count;
+    bool succeeds;
+    std::string content;
+  } cases[] = {
+      {"across pieces", 3, 70 * 1024, true, "head" + source.substr(3, 70 * 1024)},
+      {"up to the last byte", 1024, 129 * 1024, true, "head" + source.substr(1024)},
+      {"no bytes", 0, 0, true, "head"},
+      {"one byte past the end", 1024, 129 * 1024 + 1, false, "head" + source.substr(1024)},
+      {"position past the end", 200 * 1024, 1, false, "head"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ASSERT_TRUE(seekFromStart(file, c.offset));
+    EXPECT_EQ(copyToWholeFileDurably(name("copy.bin"), "head", file, c.count), c.succeeds);
+    EXPECT_TRUE(contentOf(path("copy.bin")) == c.content);
+    EXPECT_TRUE(othersCanOpen(path("copy.bin"), GENERIC_READ | GENERIC_WRITE, 0)) << "the copy was left open";
+  }
+  EXPECT_FALSE(copyToWholeFileDurably(name("copy.bin"), "head", 12345, 0)) << "a file number that is not open";
+  {
+    OtherHandle reader(path("copy.bin"), GENERIC_READ, shareAll);
+    ASSERT_TRUE(reader.opened());
+    ASSERT_TRUE(seekFromStart(file, 0));
+    EXPECT_FALSE(copyToWholeFileDurably(name("copy.bin"), "head", file, 10));
+  }
+  EXPECT_EQ(contentOf(path("copy.bin")), "head");
 }
 
 TEST_F(FileServices, renameFileReplacesTheTargetButNotAFileInUse) {

@@ -26,11 +26,6 @@ std::optional<WriteBackStep> crashStep() {
   return std::nullopt;
 }
 
-// A write that stops half-way, as a full disk or a lost device would leave it.
-void writeHalf(FileNumber file, const ByteBlock& data) {
-  if (file > 0 && !data.empty()) writeBytes(file, data.substr(0, data.size() / 2));
-}
-
 }  // namespace
 
 namespace faultinjection {
@@ -40,15 +35,10 @@ void clear() { failingSteps.clear(); }
 
 }  // namespace faultinjection
 
-bool writeBackFault(WriteBackStep step, FileNumber file, const ByteBlock& data) {
+bool writeBackFault(WriteBackStep step, FileNumber file) {
   if (crashStep() == step) {
-    if (step == WriteBackStep::writeSlot) {
-      writeHalf(file, data);
-      flushFile(file);
-    }
+    if (step == WriteBackStep::writeSlot) flushFile(file);
     ExitProcess(3);
   }
-  if (failingSteps.erase(step) == 0) return false;
-  if (step == WriteBackStep::writeSlot) writeHalf(file, data);
-  return true;
+  return failingSteps.erase(step) != 0;
 }
