@@ -206,6 +206,21 @@ ByteBlock readBytes(FileNumber file, std::int32_t count) {
   return block;
 }
 
+bool readExactly(FileNumber file, std::int32_t count, ByteBlock& into) {
+  into.clear();
+  const HANDLE handle = handleOf(file);
+  if (handle == nullptr || count <= 0) return false;
+  into.resize(static_cast<size_t>(count));
+  DWORD bytesRead = 0;
+  if (ReadFile(handle, into.data(), static_cast<DWORD>(count), &bytesRead, nullptr) == FALSE) {
+    into.clear();
+    moveTo(handle, 0, FILE_END);
+    return false;
+  }
+  into.resize(bytesRead);
+  return bytesRead == static_cast<DWORD>(count);
+}
+
 bool writeBytes(FileNumber file, const ByteBlock& block) {
   const HANDLE handle = handleOf(file);
   if (handle == nullptr) return false;

@@ -29,6 +29,11 @@ bool seekToEnd(FileNumber file);
 // A failed read moves the position to the end of the file.
 ByteBlock readBytes(FileNumber file, std::int32_t count);
 
+// Reads exactly count bytes from the position into the block, reusing the block's memory, so that
+// a file read piece by piece touches the same memory each time; false when fewer were there.
+// A failed read moves the position to the end of the file.
+bool readExactly(FileNumber file, std::int32_t count, ByteBlock& into);
+
 // Writes the block at the position and moves it on; after a failed or short write the position is
 // back where it was. An absent block writes nothing and succeeds.
 bool writeBytes(FileNumber file, const ByteBlock& block);

@@ -11,20 +11,14 @@ constexpr std::int64_t kPieceLength = 64 * 1024;
 
 std::int32_t pieceLengthAt(std::int64_t at) { return low32(std::min(kPieceLength, ActiveBuild.slotLength - at)); }
 
-// A whole piece from the file's position; the absent block when the file ends or the read fails.
-ByteBlock readPiece(FileNumber file, std::int32_t length) {
-  ByteBlock piece = readBytes(file, length);
-  return static_cast<std::int32_t>(piece.size()) == length ? piece : ByteBlock();
-}
-
 }  // namespace
 
 std::optional<std::uint64_t> checksumOfSlotLength(FileNumber file, std::int64_t offset, WriteBackStep step) {
   if (!seekFromStart(file, low32(offset)) || writeBackFault(step, file)) return std::nullopt;
   std::uint64_t checksum = kChecksumStart;
+  ByteBlock piece;
   for (std::int64_t at = 0; at < ActiveBuild.slotLength; at += kPieceLength) {
-    const ByteBlock piece = readPiece(file, pieceLengthAt(at));
-    if (piece.empty()) return std::nullopt;
+    if (!readExactly(file, pieceLengthAt(at), piece)) return std::nullopt;
     checksum = checksumOf(piece, checksum);
   }
   return checksum;
@@ -35,10 +29,10 @@ bool copyIntoSlot(FileNumber asset, FileNumber source, std::int64_t sourceOffset
     return false;
   }
   const std::int64_t half = ActiveBuild.slotLength / 2;
+  ByteBlock piece;
   for (std::int64_t at = 0; at < ActiveBuild.slotLength;) {
     const std::int32_t length = low32(std::min<std::int64_t>(pieceLengthAt(at), at < half ? half - at : kPieceLength));
-    const ByteBlock piece = readPiece(source, length);
-    if (piece.empty() || !writeBytes(asset, piece)) return false;
+    if (!readExactly(source, length, piece) || !writeBytes(asset, piece)) return false;
     at += length;
     if (at == half && writeBackFault(step, asset)) return false;
   }
@@ -49,11 +43,12 @@ bool slotMatches(FileNumber asset, FileNumber source, std::int64_t sourceOffset)
   if (!seekFromStart(asset, low32(ActiveBuild.slotOffset)) || !seekFromStart(source, low32(sourceOffset))) {
     return false;
   }
+  ByteBlock written;
+  ByteBlock expected;
   for (std::int64_t at = 0; at < ActiveBuild.slotLength; at += kPieceLength) {
     const std::int32_t length = pieceLengthAt(at);
-    const ByteBlock written = readPiece(asset, length);
-    if (writeBackFault(WriteBackStep::verifySlot, asset) || written.empty() ||
-        written != readPiece(source, length)) {
+    if (!readExactly(asset, length, written) || writeBackFault(WriteBackStep::verifySlot, asset) ||
+        !readExactly(source, length, expected) || written != expected) {
       return false;
     }
   }

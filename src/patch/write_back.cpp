@@ -1,5 +1,6 @@
 #include "patch/write_back.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -23,11 +24,16 @@ constexpr char kWriteFailedCode[] = "错误代码:0*0E000012";
 
 enum class CopyOutcome { copied, leftUnchanged, restoreFailed };
 
-// Appends zero bytes to the cache file; true when it then has exactly the slot length.
+constexpr std::int64_t kFillPieceLength = 64 * 1024;
+
+// Appends zero bytes to the cache file, a piece at a time; true when it then has exactly the slot length.
 bool fillCache(std::int64_t difference) {
   const FileNumber cache = openFile(kCacheFileName, 3, 4);
-  const bool filled = cache > 0 && seekToEnd(cache) && !writeBackFault(WriteBackStep::fillCache, cache) &&
-                      writeBytes(cache, zeroBytes(low32(difference)));
+  bool filled = cache > 0 && seekToEnd(cache) && !writeBackFault(WriteBackStep::fillCache, cache);
+  const ByteBlock zeros = zeroBytes(low32(std::min<std::int64_t>(difference, kFillPieceLength)));
+  for (std::int64_t left = difference; filled && left > 0; left -= kFillPieceLength) {
+    filled = writeBytes(cache, left >= kFillPieceLength ? zeros : zeros.substr(0, static_cast<std::size_t>(left)));
+  }
   closeAllFiles();
   return filled && fileSize(kCacheFileName) == ActiveBuild.slotLength;
 }

@@ -339,6 +339,34 @@ TEST_F(FileServices, readBytesGivesTheBytesThereAndMovesOn) {
   EXPECT_EQ(readBytes(file, 1), "");
 }
 
+TEST_F(FileServices, readExactlyIsTrueOnlyForTheWholeCount) {
+  putFile(path("data.bin"), "0123456789");
+  const FileNumber file = openFile(name("data.bin"), 3, 4);
+  ASSERT_GT(file, 0);
+  ByteBlock piece = "left over";
+  EXPECT_TRUE(readExactly(file, 4, piece));
+  EXPECT_EQ(piece, "0123");
+  EXPECT_TRUE(readExactly(file, 2, piece));
+  EXPECT_EQ(piece, "45");
+  EXPECT_FALSE(readExactly(file, 5, piece)) << "only four bytes were left";
+  EXPECT_EQ(piece, "6789");
+  EXPECT_FALSE(readExactly(file, 1, piece));
+  EXPECT_EQ(piece, "");
+  ASSERT_TRUE(seekFromStart(file, 0));
+  EXPECT_FALSE(readExactly(file, 0, piece));
+  EXPECT_FALSE(readExactly(12345, 1, piece));
+
+  putFile(path("write-only.bin"), "abc");
+  const FileNumber writeOnly = openFile(name("write-only.bin"), 2, 1);
+  ASSERT_GT(writeOnly, 0);
+  piece = "left over";
+  EXPECT_FALSE(readExactly(writeOnly, 2, piece));
+  EXPECT_EQ(piece, "");
+  EXPECT_TRUE(writeBytes(writeOnly, "Z"));
+  closeAllFiles();
+  EXPECT_EQ(contentOf(path("write-only.bin")), "abcZ") << "a failed read moves to the end";
+}
+
 TEST_F(FileServices, refusedCountsAndOffsetsLeaveThePosition) {
   putFile(path("data.bin"), "0123456789");
   const FileNumber file = openFile(name("data.bin"), 3, 4);
