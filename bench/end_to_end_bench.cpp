@@ -78,6 +78,18 @@ bool restoreSlot(const std::wstring& folder, int build, const std::string& slot)
   return CloseHandle(asset) && done;
 }
 
+// One start-up of a comparison program to its window shown, and its peak working set; false when it
+// did not start and close.
+bool startComparison(const std::wstring& exe, const std::wstring& folder, const wchar_t* title,
+                     std::vector<double>& startups, double& peakMiB) {
+  std::optional<Started> started = startUntilShown(exe, folder, title);
+  if (!started) return false;
+  peakMiB = std::max(peakMiB, peakWorkingSetMiB(started->process.pid()));
+  if (!closeAndWait(*started)) return false;
+  startups.push_back(started->elapsedMs);
+  return true;
+}
+
 // Click on the install button to the status label showing the fix, the success box answered.
 std::optional<double> clickToRefresh(Started& started) {
   HWND button = controlAt(started.window, kButtonLeft, kButtonTop);
@@ -99,6 +111,7 @@ EndToEndTimes measureEndToEnd(const std::wstring& folder, int build, const std::
   EndToEndTimes times;
   const std::wstring questFix = folder + L"\\QuestFix.exe";
   const std::wstring minimal = testfiles::builtProgram(L"minimal_window.exe");
+  const std::wstring windowOnly = testfiles::builtProgram(L"window_only.exe");
   if (!CopyFileW(testfiles::builtProgram(L"QuestFix.exe").c_str(), questFix.c_str(), FALSE)) {
     times.failure = "QuestFix.exe not copied into the game folder";
     return times;
@@ -110,15 +123,11 @@ EndToEndTimes measureEndToEnd(const std::wstring& folder, int build, const std::
       break;
     }
     times.startup.push_back(tool->elapsedMs);
-    std::optional<Started> plain = startUntilShown(minimal, folder, kMinimalTitle);
-    if (plain) {
-      times.minimalPeakWorkingSetMiB = std::max(times.minimalPeakWorkingSetMiB, peakWorkingSetMiB(plain->process.pid()));
-    }
-    if (!plain || !closeAndWait(*plain)) {
-      times.failure = "minimal_window.exe did not start and close";
-      break;
-    }
-    times.minimalStartup.push_back(plain->elapsedMs);
+    const bool comparedDone = startComparison(minimal, folder, kMinimalTitle, times.minimalStartup,
+                                              times.minimalPeakWorkingSetMiB) &&
+                              startComparison(windowOnly, folder, kQuestFixTitle, times.windowOnlyStartup,
+                                              times.windowOnlyPeakWorkingSetMiB);
+    if (!comparedDone) times.failure = "a comparison program did not start and close";
   }
   for (int run = 0; run < runs && times.failure.empty(); ++run) {
     std::optional<Started> tool;
