@@ -21,6 +21,7 @@ constexpr wchar_t kMinimalTitle[] = L"QuestFix bench minimal window";
 constexpr wchar_t kSuccessText[] = L"修正成功！";
 constexpr wchar_t kFixedStatus[] = L"已成功修正";
 constexpr DWORD kWaitMs = 8000;
+constexpr DWORD kPaintSettleMs = 300;
 constexpr int kButtonLeft = 239, kButtonTop = 36;
 constexpr int kStatusLeft = 147, kStatusTop = 34;
 
@@ -78,12 +79,13 @@ bool restoreSlot(const std::wstring& folder, int build, const std::string& slot)
   return CloseHandle(asset) && done;
 }
 
-// One start-up of a comparison program to its window shown, and its peak working set; false when it
-// did not start and close.
+// One start-up of a comparison program to its window shown, and its peak working set once it has had
+// the time to paint its window; false when it did not start and close.
 bool startComparison(const std::wstring& exe, const std::wstring& folder, const wchar_t* title,
                      std::vector<double>& startups, double& peakMiB) {
   std::optional<Started> started = startUntilShown(exe, folder, title);
   if (!started) return false;
+  Sleep(kPaintSettleMs);
   peakMiB = std::max(peakMiB, peakWorkingSetMiB(started->process.pid()));
   if (!closeAndWait(*started)) return false;
   startups.push_back(started->elapsedMs);
