@@ -35,7 +35,9 @@ Shown shownBy(const uidriver::WindowInfo& window) {
   return shown;
 }
 
-int pixelsOfColour(HWND label, COLORREF colour) {
+namespace {
+
+int pixelsOfColourNow(HWND label, COLORREF colour) {
   RECT bounds;
   GetWindowRect(label, &bounds);
   const int width = bounds.right - bounds.left;
@@ -53,6 +55,20 @@ int pixelsOfColour(HWND label, COLORREF colour) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  return count;
+}
+
+}  // namespace
+
+int pixelsOfColour(HWND label, COLORREF colour) {
+  constexpr int kEnough = 10;
+  constexpr DWORD kPauseMs = 20;
+  const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+  int count = pixelsOfColourNow(label, colour);
+  while (count <= kEnough && GetTickCount64() < deadline) {
+    Sleep(kPauseMs);
+    count = pixelsOfColourNow(label, colour);
+  }
   return count;
 }
 

@@ -44,7 +44,9 @@ struct Shown {
 };
 Shown shownBy(const uidriver::WindowInfo& window);
 
-// How many pixels of the label, as the screen shows it, have exactly this colour.
+// How many pixels of the label, as the screen shows it, have exactly this colour. A program paints
+// its window a while after it is shown, and later still on a loaded machine: the screen is looked
+// at again until more than 10 pixels have the colour or kWaitMs have passed.
 int pixelsOfColour(HWND label, COLORREF colour);
 
 // Starts the exe and waits for its main window to become visible.

@@ -131,7 +131,6 @@ TEST(PatchInstall, installsTheFixOnEveryBuildAndEdition) {
       const e2e::Shown shown = shownNow(running);
       EXPECT_EQ(shown.button, L"已修正");
       EXPECT_FALSE(shown.buttonEnabled);
-      Sleep(200);
       const uidriver::ControlInfo* status = e2e::controlAt(uidriver::readWindow(running.window), 147, 34);
       ASSERT_TRUE(status);
       EXPECT_GT(e2e::pixelsOfColour(status->hwnd, kGreen), 10);

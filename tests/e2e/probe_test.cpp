@@ -99,7 +99,6 @@ TEST(StatusProbe, showsTheEditionAndTheFixState) {
     EXPECT_EQ(shown.status, c.status);
     EXPECT_EQ(shown.button, c.button);
     EXPECT_EQ(shown.buttonEnabled, c.enabled);
-    Sleep(200);
     EXPECT_GT(e2e::pixelsOfColour(e2e::controlAt(window, 147, 34)->hwnd, c.statusColour), 10);
     EXPECT_TRUE(testfiles::readWholeFile(game.file(L"qm.bin")) == fixture::readSlot(game.path(), 2));
   }

@@ -95,7 +95,6 @@ TEST(MainWindow, labelsArePaintedInTheirColours) {
   GameFolder game;
   auto running = e2e::startAndWaitVisible(game.exe());
   ASSERT_TRUE(running);
-  Sleep(300);
   const uidriver::WindowInfo window = uidriver::readWindow(running->window);
   struct Case {
     int left, top;
