@@ -115,33 +115,28 @@ bool hasIcon(HWND iconStatic) {
            SendMessageTimeoutW(iconStatic, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, messageTimeoutMs, &icon) && icon;
 }
 
-enum class IconColour { NotPainted, Red, Other };
-
-IconColour judgeIconPixels(const Image& image) {
+// At least an eighth of the pixels clearly red.
+bool looksRed(const Image& image) {
     size_t red = 0;
-    bool uniform = true;
     const size_t pixels = image.rgb.size() / 3;
     for (size_t i = 0; i < pixels; ++i) {
         const int r = image.rgb[i * 3], g = image.rgb[i * 3 + 1], b = image.rgb[i * 3 + 2];
         if (r >= 150 && r - std::max(g, b) >= 80) ++red;
-        if (image.rgb[i * 3] != image.rgb[0] || image.rgb[i * 3 + 1] != image.rgb[1] ||
-            image.rgb[i * 3 + 2] != image.rgb[2])
-            uniform = false;
     }
-    if (uniform) return IconColour::NotPainted;
-    return red * 8 >= pixels ? IconColour::Red : IconColour::Other;
+    return pixels > 0 && red * 8 >= pixels;
 }
 
 // The stop icon is a red disc; the information, warning and question icons have no red area.
-// The box may not have painted its icon yet when it turns visible, so look again for a while.
+// The box may not have painted its icon yet when it turns visible, and a half-painted box or what
+// lay under it can look like another icon, so only red decides at once; anything else is taken as
+// final once the box has had about a second to paint.
 bool iconLooksRed(HWND iconStatic) {
-    constexpr int attempts = 25;
+    constexpr int attempts = 50;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         RECT area = {};
         if (!GetWindowRect(iconStatic, &area)) return false;
         if (const auto image = captureScreen(area)) {
-            const IconColour colour = judgeIconPixels(*image);
-            if (colour != IconColour::NotPainted) return colour == IconColour::Red;
+            if (looksRed(*image)) return true;
         }
         Sleep(20);
     }
