@@ -223,6 +223,22 @@ TEST_F(WriteBackTest, aFailureBeforeItsOwnJournalIsSavedLeavesAnEarlierJournalAl
   EXPECT_TRUE(testfiles::readWholeFile(kJournal) == earlierJournal);
 }
 
+// A virus scanner that reads the freshly written journal must not keep the original from being
+// copied back out of it.
+TEST_F(WriteBackTest, aRestoreReadsTheJournalWhileAnotherProgramReadsItToo) {
+  HANDLE reader = INVALID_HANDLE_VALUE;
+  faultinjection::runAt(WriteBackStep::writeSlot, [&reader] {
+    reader = CreateFileW(kJournal, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  });
+  faultinjection::failAt(WriteBackStep::writeSlot);
+  const std::vector<ShownBox> boxes = writeBackAnsweringBoxes();
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE) << "the journal was not there to be read";
+  CloseHandle(reader);
+  EXPECT_EQ(boxes, (std::vector<ShownBox>{{L"ERROR", boxtexts::kLeftUnchangedText}}));
+  expectLeftAsItWas();
+}
+
 TEST_F(WriteBackTest, aRestoreThatFailsTooSaysSoAndKeepsTheJournal) {
   for (const WriteBackStep firstFailure : {WriteBackStep::writeSlot, WriteBackStep::verifySlot}) {
     SCOPED_TRACE(testing::Message() << "first failure at step " << static_cast<int>(firstFailure));

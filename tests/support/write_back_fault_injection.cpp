@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <array>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@ constexpr std::array<const wchar_t*, 9> kStepNames = {
 };
 
 std::set<WriteBackStep> failingSteps;
+std::map<WriteBackStep, std::function<void()>> stepActions;
 
 std::optional<WriteBackStep> crashStep() {
   wchar_t name[64];
@@ -31,7 +33,11 @@ std::optional<WriteBackStep> crashStep() {
 namespace faultinjection {
 
 void failAt(WriteBackStep step) { failingSteps.insert(step); }
-void clear() { failingSteps.clear(); }
+void runAt(WriteBackStep step, std::function<void()> action) { stepActions[step] = std::move(action); }
+void clear() {
+  failingSteps.clear();
+  stepActions.clear();
+}
 
 }  // namespace faultinjection
 
@@ -39,6 +45,11 @@ bool writeBackFault(WriteBackStep step, FileNumber file) {
   if (crashStep() == step) {
     if (step == WriteBackStep::writeSlot) flushFile(file);
     ExitProcess(3);
+  }
+  if (const auto action = stepActions.find(step); action != stepActions.end()) {
+    const std::function<void()> run = std::move(action->second);
+    stepActions.erase(action);
+    run();
   }
   return failingSteps.erase(step) != 0;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <functional>
+
 #include "patch/write_back_faults.h"
 
 // Test builds of the write-back: steps can be made to fail, each once (in-process tests), or, in the
@@ -9,6 +11,9 @@ namespace faultinjection {
 
 // Makes the step fail the next time it is reached; steps given by several calls all fail.
 void failAt(WriteBackStep step);
+
+// Runs the action the next time the step is reached, before the step goes on or fails.
+void runAt(WriteBackStep step, std::function<void()> action);
 void clear();
 
 }  // namespace faultinjection
