@@ -22,11 +22,10 @@ bool belongsToActiveBuild(const JournalHeader& header) {
          header.assetSize == ActiveBuild.expectedAssetSize && fileSize(ActiveBuild.assetPath) == header.assetSize;
 }
 
-// Copies the original from the open journal back over the slot and verifies it.
+// Restores the slot from the open journal.
 bool rollBack(FileNumber journal) {
   const FileNumber asset = openFile(ActiveBuild.assetPath, 3, 4);
-  return asset > 0 && copyIntoSlot(asset, journal, kJournalHeaderSize, WriteBackStep::restoreSlot) &&
-         slotMatches(asset, journal, kJournalHeaderSize);
+  return asset > 0 && restoreSlotFromJournal(asset, journal);
 }
 
 }  // namespace

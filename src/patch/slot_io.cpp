@@ -54,3 +54,8 @@ bool slotMatches(FileNumber asset, FileNumber source, std::int64_t sourceOffset)
   }
   return true;
 }
+
+bool restoreSlotFromJournal(FileNumber asset, FileNumber journal) {
+  return copyIntoSlot(asset, journal, kJournalHeaderSize, WriteBackStep::restoreSlot) &&
+         slotMatches(asset, journal, kJournalHeaderSize);
+}

@@ -20,3 +20,6 @@ bool copyIntoSlot(FileNumber asset, FileNumber source, std::int64_t sourceOffset
 
 // Reads the slot back piece by piece and compares it with slot length bytes of the source.
 bool slotMatches(FileNumber asset, FileNumber source, std::int64_t sourceOffset);
+
+// Copies the original saved in the open journal back over the slot and verifies it.
+bool restoreSlotFromJournal(FileNumber asset, FileNumber journal);

@@ -53,12 +53,11 @@ bool saveJournal(FileNumber cache, FileNumber asset) {
          renameFile(kUnfinishedJournalFileName, kJournalFileName);
 }
 
-// Copies the original saved in the journal back over the slot and verifies it. Others may go on
-// reading the journal (a virus scanner looks at a new file), but none may write it meanwhile.
+// Restores the slot from the journal. Others may go on reading the journal (a virus scanner
+// looks at a new file), but none may write it meanwhile.
 bool restoreFromJournal(FileNumber asset) {
   const FileNumber journal = openFile(kJournalFileName, 1, 3);
-  return journal > 0 && copyIntoSlot(asset, journal, kJournalHeaderSize, WriteBackStep::restoreSlot) &&
-         slotMatches(asset, journal, kJournalHeaderSize);
+  return journal > 0 && restoreSlotFromJournal(asset, journal);
 }
 
 // A journal that cannot be deleted is emptied: an empty journal is never rolled back.

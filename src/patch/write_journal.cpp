@@ -6,7 +6,7 @@ namespace {
 
 constexpr char kMagic[8] = {'Q', 'F', 'J', 'O', 'U', 'R', 'N', '1'};
 constexpr std::size_t kFieldCount = 6;
-constexpr std::size_t kHeaderSize = sizeof kMagic + kFieldCount * sizeof(std::uint64_t);
+static_assert(sizeof kMagic + kFieldCount * sizeof(std::uint64_t) == kJournalHeaderSize);
 
 void appendField(ByteBlock& out, std::uint64_t value) {
   for (int shift = 0; shift < 64; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
@@ -18,8 +18,6 @@ std::uint64_t fieldAt(const ByteBlock& bytes, std::size_t index) {
   for (std::size_t i = 0; i < 8; ++i) value |= std::uint64_t{static_cast<unsigned char>(bytes[start + i])} << (8 * i);
   return value;
 }
-
-static_assert(kHeaderSize == kJournalHeaderSize);
 
 }  // namespace
 
@@ -44,11 +42,11 @@ ByteBlock journalHeader(const JournalHeader& header) {
 }
 
 std::optional<Journal> parseJournal(const ByteBlock& bytes) {
-  if (bytes.size() < kHeaderSize || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) return std::nullopt;
-  if (checksumOf(bytes.substr(0, kHeaderSize - sizeof(std::uint64_t))) != fieldAt(bytes, 5)) return std::nullopt;
+  if (bytes.size() < kJournalHeaderSize || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) return std::nullopt;
+  if (checksumOf(bytes.substr(0, kJournalHeaderSize - sizeof(std::uint64_t))) != fieldAt(bytes, 5)) return std::nullopt;
   Journal journal{{static_cast<std::int64_t>(fieldAt(bytes, 0)), static_cast<std::int64_t>(fieldAt(bytes, 1)),
                    static_cast<std::int64_t>(fieldAt(bytes, 2)), fieldAt(bytes, 3), fieldAt(bytes, 4)},
-                  bytes.substr(kHeaderSize)};
+                  bytes.substr(kJournalHeaderSize)};
   if (journal.header.slotLength < 0 || journal.original.size() != static_cast<std::uint64_t>(journal.header.slotLength) ||
       checksumOf(journal.original) != journal.header.originalChecksum) {
     return std::nullopt;

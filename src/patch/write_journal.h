@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -26,7 +27,7 @@ constexpr std::uint64_t kChecksumStart = 14695981039346656037ull;
 std::uint64_t checksumOf(const ByteBlock& bytes, std::uint64_t previous = kChecksumStart);
 
 // The journal's header; the journal file is the header followed by the original slot bytes.
-constexpr std::int32_t kJournalHeaderSize = 56;
+constexpr std::size_t kJournalHeaderSize = 56;
 ByteBlock journalHeader(const JournalHeader& header);
 
 struct Journal {
