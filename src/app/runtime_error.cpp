@@ -31,12 +31,8 @@ Text messageOfCode(int code) {
   shutDownAfterRuntimeError();
 }
 
-[[noreturn]] void report(int code, const Text& message) {
-  showAndEnd(widenGbk(runtimeErrorText(code, message)).value_or(std::wstring()).c_str());
-}
-
-}  // namespace
-
+// The box text of a run-time error report: the code line when code is not 0, the message line
+// when the message is not empty.
 Text runtimeErrorText(int code, const Text& message) {
   Text text = "运行时出错!";
   text += kCrLf;
@@ -48,11 +44,12 @@ Text runtimeErrorText(int code, const Text& message) {
   return text;
 }
 
-void reportRuntimeError(int code) { report(code, messageOfCode(code)); }
+[[noreturn]] void report(int code, const Text& message) {
+  showAndEnd(widenGbk(runtimeErrorText(code, message)).value_or(std::wstring()).c_str());
+}
 
-void reportRuntimeError(const Text& message) { report(0, message); }
-
-void reportOutOfMemory(std::size_t size) {
+// Reports that size bytes of memory could not be obtained; allocates nothing on the heap.
+[[noreturn]] void reportOutOfMemory(std::size_t size) {
   char text[160];
   std::snprintf(text, sizeof text, "运行时出错!\r\n\r\n错误信息：分配 %llu 字节内存失败!\r\n",
                 static_cast<unsigned long long>(size));
@@ -60,6 +57,12 @@ void reportOutOfMemory(std::size_t size) {
   const int length = MultiByteToWideChar(936, 0, text, -1, wideText, 160);
   showAndEnd(length > 0 ? wideText : L"");
 }
+
+}  // namespace
+
+void reportRuntimeError(int code) { report(code, messageOfCode(code)); }
+
+void reportRuntimeError(const Text& message) { report(0, message); }
 
 // Every failed allocation of the program ends it through the run-time error report.
 void* operator new(std::size_t size) {
